@@ -1,0 +1,14 @@
+// Splitting a printer URL ("http://" or "ipp://") into host, port and path.
+// Pure code: no OS header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+const size_t kUrlHostSize = 65; // 64 characters and terminator
+const size_t kUrlPathSize = 33; // 32 characters and terminator
+
+// Fills host (kUrlHostSize bytes), path (kUrlPathSize bytes) and port as far
+// as the parse gets. Returns 1 when the URL is usable, 0 when not (other
+// scheme, empty host, port zero or not a number, path longer than 32).
+int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port);

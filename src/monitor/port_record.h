@@ -1,0 +1,165 @@
+// The port record, the protocol settings records and the sender contract.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+enum ProtocolType : DWORD {
+    PROTOCOL_LPR = 0,
+    PROTOCOL_IPP = 1,
+    PROTOCOL_EMAIL = 2,
+    PROTOCOL_RAW = 3,
+    PROTOCOL_FILE = 4,
+};
+
+// State flags of a port record.
+enum PortFlag : DWORD {
+    PORT_DOC_OPEN = 0x01,
+    PORT_NET_RESOURCE = 0x08,
+    PORT_SEEN_IN_REFRESH = 0x10,
+    PORT_TRANSFER_STARTED = 0x20,
+    PORT_WRITE_FAILED = 0x40,
+    PORT_ERROR_SHOWN = 0x80,
+    PORT_WATCHER_REQUESTED = 0x100,
+    PORT_WATCHER_RUNNING = 0x200,
+    PORT_IPP_WATCHER_REQUESTED = 0x400,
+    PORT_IPP_WATCHER_RUNNING = 0x800,
+};
+
+const DWORD PORT_RECORD_TAG = 0x4F50;
+const DWORD NO_TIMEOUT = 0xFFFFFFFF;
+
+// Every settings record starts with the protocol it was made for, so that a
+// record is never read as the layout of another protocol.
+struct SettingsHeader {
+    DWORD protocol;
+};
+
+struct LprSettings {
+    SettingsHeader header;
+    SOCKET connection;
+    char host[65];
+    char queue[33];
+    WORD portNumber;
+    DWORD nonRfcPorts;
+    DWORD noByteCount;
+};
+
+struct RawSettings {
+    SettingsHeader header;
+    SOCKET connection;
+    char host[65];
+    WORD portNumber;
+};
+
+struct IppSettings {
+    SettingsHeader header;
+    SOCKET connection;
+    SOCKET statusConnection;
+    HANDLE statusWatcherEvent;
+    char url[257];
+    char host[65];
+    char path[33];
+    char proxy[257];
+    DWORD port;
+    DWORD proxyPort;
+    DWORD requestCounter;
+    DWORD jobIdentifier;
+    DWORD maxChunk;
+    DWORD chunked;
+    DWORD useProxy;
+    DWORD jobSheets;
+    DWORD authenticate;
+    DWORD accepting;
+    WORD severityBits;
+    char userName[65];
+    char password[65];
+    char language[17];
+    char* modelTextDestination;
+    DWORD transportIndex;
+};
+
+struct EmailSettings {
+    SettingsHeader header;
+    char smtpServer[33];
+    char fromAddr[65];
+    char fromName[256];
+    char toAddr[6500];
+    char subject[66];
+    char body[1028];
+    char signature[514];
+    char authId[257];
+    BYTE authPass[257];
+    DWORD authType;
+    WORD charCode;
+    DWORD divideSize;
+    DWORD divideFile;
+    char jobTag[9];
+    DWORD noPrint;
+    DWORD editBody;
+    char spoolPath[260];
+};
+
+struct PortRecord;
+
+// Sender contract: send `length` bytes of `data` (or, with no data, open the
+// connection and send the job header); the bytes delivered go to *count.
+// Returns 1 on success, 0 on failure with the error code left in the record.
+typedef BOOL (*SendFunction)(PortRecord* port, const BYTE* data, DWORD length, DWORD* count);
+
+struct PortRecord {
+    DWORD tag;
+    DWORD recordSize;
+    PortRecord* next;
+    char* name;
+    char* description;
+    DWORD flags;
+    char* remoteName;
+    HANDLE printer;
+    DWORD jobId;
+    HANDLE spoolFile;
+    DWORD bytesSpooled;
+    DWORD jobSize;
+    DWORD bytesSent;
+    DWORD sendFromSpool;
+    DWORD printerAttributes;
+    DWORD receiveTimeout;
+    DWORD sendTimeout;
+    DWORD errorCode;
+    DWORD jobStatus;
+    DWORD printerStatus;
+    DWORD protocol;
+    DWORD noSpool;
+    char* userName;
+    char* documentName;
+    HANDLE watcherEvent;
+    SettingsHeader* settings;
+    BYTE errorWindowState;
+    DWORD errorWindowOpen;
+    DWORD errorWindowMessage;
+    DWORD reconnect;
+    SendFunction send;
+    // Holders that keep the record alive: open handles, a running document,
+    // watchers, error windows. Changed under the monitor lock.
+    LONG useCount;
+    // 1 when the network refresh made this record (it alone may remove it).
+    DWORD madeByRefresh;
+    char nameText[1];
+};
+
+inline LprSettings* LprOf(PortRecord* port)
+{
+    return port->settings && port->settings->protocol == PROTOCOL_LPR ? reinterpret_cast<LprSettings*>(port->settings) : nullptr;
+}
+inline RawSettings* RawOf(PortRecord* port)
+{
+    return port->settings && port->settings->protocol == PROTOCOL_RAW ? reinterpret_cast<RawSettings*>(port->settings) : nullptr;
+}
+inline IppSettings* IppOf(PortRecord* port)
+{
+    return port->settings && port->settings->protocol == PROTOCOL_IPP ? reinterpret_cast<IppSettings*>(port->settings) : nullptr;
+}
+inline EmailSettings* EmailOf(PortRecord* port)
+{
+    return port->settings && port->settings->protocol == PROTOCOL_EMAIL ? reinterpret_cast<EmailSettings*>(port->settings) : nullptr;
+}

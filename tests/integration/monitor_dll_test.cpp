@@ -1,0 +1,290 @@
+// The monitor DLL loaded as a spooler loads it, with the spooler stand-in.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "support/dll_monitor.h"
+
+namespace {
+
+const DWORD kSentinel = 0xdeadbeef;
+// Times scaled by 20: refresh at most every 500 ms, waited for 150 ms.
+const DWORD kDivisor = 20;
+const DWORD kPastInterval = 10000 / kDivisor + 100;
+
+std::vector<std::string> Names(const std::vector<DllMonitor::Port>& ports)
+{
+    std::vector<std::string> names;
+    for (const auto& port : ports)
+        names.push_back(port.name);
+    return names;
+}
+
+const DllMonitor::Port* Find(const std::vector<DllMonitor::Port>& ports, const std::string& name)
+{
+    for (const auto& port : ports)
+        if (port.name == name)
+            return &port;
+    return nullptr;
+}
+
+TEST(MonitorDll, ExportsAndTableSlots)
+{
+    DllMonitor m;
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    EXPECT_TRUE(m.monitor.initialized);
+    const MONITOR95& t = m.table();
+    EXPECT_NE(t.pfnEnumPorts, nullptr);
+    EXPECT_NE(t.pfnOpenPort, nullptr);
+    EXPECT_EQ(t.pfnOpenPortEx, nullptr);
+    void* const slots[] = {(void*)t.pfnStartDocPort, (void*)t.pfnWritePort, (void*)t.pfnReadPort,
+                           (void*)t.pfnEndDocPort, (void*)t.pfnClosePort, (void*)t.pfnAddPort,
+                           (void*)t.pfnConfigurePort, (void*)t.pfnDeletePort, (void*)t.pfnGetPrinterDataFromPort,
+                           (void*)t.pfnSetPortTimeOuts};
+    for (void* slot : slots)
+        EXPECT_NE(slot, nullptr);
+}
+
+TEST(MonitorDll, RegistryPortsEnumerateLongestNameFirstWithTypesAndDescriptions)
+{
+    DllMonitor m;
+    m.SetPortDword("XY", "PrintMode", 0);
+    m.SetPortDword("ABCD", "PrintMode", 1);
+    m.SetPortDword("RAW1", "PrintMode", 3);
+    m.SetPortDword("MAILBOX", "PrintMode", 2);
+    m.SetPortDword("LOCAL", "PrintMode", 4); // not a network protocol: not loaded
+    m.SetPortText("NOMODE", "HostName", "127.0.0.1"); // no PrintMode: loaded as LPR
+    m.UseCatalogue("[MESSAGE]\r\nIDS_LPR_PORT=Fixture LPR type\r\nIDS_EMP_PORT=Fixture mail type\r\n");
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+
+    auto level1 = m.Enumerate(1);
+    auto level2 = m.Enumerate(2);
+    EXPECT_EQ(Names(level1), Names(level2));
+    std::vector<std::string> expected = {"MAILBOX", "NOMODE", "ABCD", "RAW1", "XY"};
+    EXPECT_EQ(Names(level1), expected);
+
+    for (const auto& port : level2) {
+        EXPECT_EQ(port.monitor, m.monitorName);
+        EXPECT_EQ(port.type, static_cast<DWORD>(PORT_TYPE_WRITE)) << port.name;
+    }
+    EXPECT_EQ(Find(level2, "XY")->description, "Fixture LPR type");
+    EXPECT_EQ(Find(level2, "NOMODE")->description, "Fixture LPR type");
+    EXPECT_EQ(Find(level2, "MAILBOX")->description, "Fixture mail type");
+    // Keys missing from the catalogue fall back to the product's own names.
+    EXPECT_EQ(Find(level2, "ABCD")->description, MONITOR_MODEL " Network Printer IPP Port");
+    EXPECT_EQ(Find(level2, "RAW1")->description, MONITOR_MODEL " Network Printer Raw Port");
+}
+
+TEST(MonitorDll, LongPortKeyNamesDoNotStopLoading)
+{
+    DllMonitor m;
+    std::string longName(230, 'P');
+    m.SetPortDword("A1", "PrintMode", 0);
+    m.SetPortDword(longName, "PrintMode", 3);
+    m.SetPortDword("ZZ", "PrintMode", 0);
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    auto names = Names(m.Enumerate(1));
+    EXPECT_EQ(names, (std::vector<std::string>{longName, "A1", "ZZ"}));
+}
+
+TEST(MonitorDll, EnumPortsSizesLevelsAndErrors)
+{
+    DllMonitor m;
+    m.SetPortDword("ABCD", "PrintMode", 0);
+    m.SetPortDword("XY", "PrintMode", 1);
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    char server[] = "";
+    for (DWORD level = 1; level <= 2; ++level) {
+        DWORD needed = 0, count = kSentinel;
+        SetLastError(kSentinel);
+        EXPECT_FALSE(m.table().pfnEnumPorts(server, level, nullptr, 0, &needed, &count));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+        EXPECT_EQ(count, kSentinel); // untouched on failure
+        size_t structs = level == 1 ? sizeof(PORT_INFO_1A) : sizeof(PORT_INFO_2A);
+        size_t texts = level == 1 ? strlen("ABCD") + strlen("XY") + 2
+                                  : strlen("ABCD") + strlen("XY") + 2 + 2 * (m.monitorName.size() + 1) +
+                                        2 * (strlen(MONITOR_MODEL " Network Printer LPR Port") + 1);
+        ASSERT_EQ(needed, 2 * structs + texts);
+
+        // One byte short: refused with the exact size again.
+        std::vector<BYTE> buffer(needed + 16, 0xCC);
+        DWORD again = 0;
+        SetLastError(kSentinel);
+        EXPECT_FALSE(m.table().pfnEnumPorts(server, level, buffer.data(), needed - 1, &again, &count));
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+        EXPECT_EQ(again, needed);
+
+        // Exact size: the texts fill the buffer to its last byte and not beyond.
+        ASSERT_TRUE(m.table().pfnEnumPorts(server, level, buffer.data(), needed, &again, &count));
+        EXPECT_EQ(count, 2u);
+        EXPECT_EQ(buffer[needed - 1], 0);
+        EXPECT_EQ(buffer[needed], 0xCC);
+        const char* firstText = level == 1 ? reinterpret_cast<PORT_INFO_1A*>(buffer.data())->pName
+                                           : reinterpret_cast<PORT_INFO_2A*>(buffer.data())->pPortName;
+        EXPECT_EQ(firstText + strlen(firstText) + 1, reinterpret_cast<char*>(buffer.data() + needed));
+    }
+
+    DWORD needed = kSentinel, count = kSentinel;
+    EXPECT_TRUE(m.table().pfnEnumPorts(server, 0, nullptr, 0, &needed, &count));
+    EXPECT_EQ(needed, 0u);
+    EXPECT_EQ(count, 2u);
+
+    SetLastError(kSentinel);
+    EXPECT_FALSE(m.table().pfnEnumPorts(server, 3, nullptr, 0, &needed, &count));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_LEVEL));
+}
+
+TEST(MonitorDll, OpenPortFindsTheOtherSpellingOfANameAndLeavesErrorsAlone)
+{
+    DllMonitor m;
+    m.SetPortDword("LPT9:", "PrintMode", 0);
+    m.SetPortDword("NP1", "PrintMode", 3);
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    const MONITOR95& t = m.table();
+    struct Case {
+        const char* name;
+        bool found;
+    } cases[] = {{"LPT9", true}, {"lpt9:", true}, {"NP1:", true}, {"np1", true}, {"", false}, {"LPT9::", true}, {"LPT", false}, {"NP", false}};
+    for (const Case& c : cases) {
+        std::string name = c.name;
+        HANDLE port = nullptr;
+        SetLastError(kSentinel);
+        BOOL ok = t.pfnOpenPort(&name[0], &port);
+        EXPECT_EQ(ok != FALSE, c.found) << c.name;
+        EXPECT_EQ(name, c.name) << "the caller's text is never written";
+        if (ok)
+            EXPECT_TRUE(t.pfnClosePort(port));
+        else
+            EXPECT_EQ(GetLastError(), kSentinel) << c.name;
+    }
+}
+
+TEST(MonitorDll, PortOperationsWithoutADocument)
+{
+    DllMonitor m;
+    m.SetPortDword("P1", "PrintMode", 0);
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    const MONITOR95& t = m.table();
+    char name[] = "P1";
+    HANDLE port = nullptr;
+    ASSERT_TRUE(t.pfnOpenPort(name, &port));
+    BYTE buffer[16];
+    DWORD read = kSentinel;
+    EXPECT_TRUE(t.pfnReadPort(port, buffer, sizeof buffer, &read));
+    EXPECT_EQ(read, 0u);
+    char out[16];
+    DWORD returned = 0;
+    EXPECT_FALSE(t.pfnGetPrinterDataFromPort(port, 1, nullptr, nullptr, 0, out, sizeof out, &returned));
+    COMMTIMEOUTS timeouts = {};
+    EXPECT_FALSE(t.pfnSetPortTimeOuts(port, &timeouts, 0));
+    EXPECT_TRUE(t.pfnClosePort(port));
+}
+
+// --- Connected network printers -------------------------------------------
+
+TEST(MonitorDll, NetworkPrintersAppearAsNetAttachedPortsAndGoWhenDisconnected)
+{
+    DllMonitor m;
+    m.SetPortDword("REGISTERED", "PrintMode", 0);
+    StandinSetNetPrinters({{"LPT3", "\\\\server\\laser", false}, {"LPT4", "", true}});
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    auto ports = m.Enumerate(2);
+    const auto* lpt3 = Find(ports, "LPT3:");
+    ASSERT_NE(lpt3, nullptr);
+    EXPECT_EQ(lpt3->type, static_cast<DWORD>(PORT_TYPE_WRITE | PORT_TYPE_NET_ATTACHED));
+    EXPECT_EQ(lpt3->description, "\\\\server\\laser");
+    const auto* lpt4 = Find(ports, "LPT4:");
+    ASSERT_NE(lpt4, nullptr);
+    EXPECT_EQ(lpt4->description, ""); // a provider without remote name
+    EXPECT_EQ(Find(ports, "REGISTERED")->type, static_cast<DWORD>(PORT_TYPE_WRITE));
+    EXPECT_EQ(StandinOpenEnumerations(), 0u);
+
+    // Within the refresh interval the network is not asked again.
+    DWORD asked = StandinConnectedEnumerations();
+    m.Enumerate(1);
+    EXPECT_EQ(StandinConnectedEnumerations(), asked);
+
+    // LPT4 is disconnected: after the interval its port goes, LPT3 stays.
+    StandinSetNetPrinters({{"LPT3", "\\\\server\\laser2", false}});
+    Sleep(kPastInterval);
+    ports = m.Enumerate(2);
+    EXPECT_EQ(StandinConnectedEnumerations(), asked + 1);
+    EXPECT_EQ(Find(ports, "LPT4:"), nullptr);
+    ASSERT_NE(Find(ports, "LPT3:"), nullptr);
+    EXPECT_EQ(Find(ports, "LPT3:")->description, "\\\\server\\laser2");
+}
+
+TEST(MonitorDll, RegisteredPortMatchingAPrinterOnlyLosesTheNetworkMarkWhenItGoes)
+{
+    DllMonitor m;
+    m.SetPortDword("LPT5:", "PrintMode", 0);
+    StandinSetNetPrinters({{"LPT5", "\\\\server\\colour", false}});
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    auto ports = m.Enumerate(2);
+    ASSERT_NE(Find(ports, "LPT5:"), nullptr);
+    EXPECT_EQ(Find(ports, "LPT5:")->type, static_cast<DWORD>(PORT_TYPE_WRITE | PORT_TYPE_NET_ATTACHED));
+    EXPECT_EQ(Find(ports, "LPT5:")->description, "\\\\server\\colour");
+    StandinSetNetPrinters({});
+    Sleep(kPastInterval);
+    ports = m.Enumerate(2);
+    ASSERT_NE(Find(ports, "LPT5:"), nullptr) << "a registered port is never removed by the refresh";
+    EXPECT_EQ(Find(ports, "LPT5:")->type, static_cast<DWORD>(PORT_TYPE_WRITE));
+    EXPECT_EQ(Find(ports, "LPT5:")->description, MONITOR_MODEL " Network Printer LPR Port");
+}
+
+TEST(MonitorDll, AnOpenNetworkPortSurvivesTheSweepUntilClosed)
+{
+    DllMonitor m;
+    StandinSetNetPrinters({{"LPT6", "\\\\server\\busy", false}});
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    ASSERT_NE(Find(m.Enumerate(1), "LPT6:"), nullptr);
+    char name[] = "LPT6:";
+    HANDLE port = nullptr;
+    ASSERT_TRUE(m.table().pfnOpenPort(name, &port));
+    StandinSetNetPrinters({});
+    Sleep(kPastInterval);
+    EXPECT_NE(Find(m.Enumerate(1), "LPT6:"), nullptr);
+    EXPECT_TRUE(m.table().pfnClosePort(port));
+    Sleep(kPastInterval);
+    EXPECT_EQ(Find(m.Enumerate(1), "LPT6:"), nullptr);
+}
+
+TEST(MonitorDll, NoNetworkMeansNoRefresh)
+{
+    DllMonitor m;
+    StandinSetNoNetwork(true);
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    m.Enumerate(1);
+    Sleep(kPastInterval);
+    m.Enumerate(1);
+    EXPECT_EQ(StandinConnectedEnumerations(), 0u);
+}
+
+TEST(MonitorDll, AProviderThatAlwaysWantsMoreDoesNotHangEnumPorts)
+{
+    DllMonitor m;
+    StandinSetEndlessMoreData(true);
+    ASSERT_TRUE(m.Load(1)) << m.error; // production times: the wait is 3 s at most
+    DWORD start = GetTickCount();
+    m.Enumerate(1);
+    EXPECT_LT(GetTickCount() - start, 3500u);
+    // The refresh thread finishes by itself and closes its enumeration.
+    for (int i = 0; i < 300 && StandinOpenEnumerations() != 0; ++i)
+        Sleep(10);
+    EXPECT_EQ(StandinOpenEnumerations(), 0u);
+}
+
+TEST(MonitorDll, ASlowRefreshIsWaitedForOnlyBriefly)
+{
+    DllMonitor m;
+    StandinSetNetPrinters({{"LPT7", "\\\\server\\slow", false}});
+    StandinSetEnumDelay(1000); // the scaled wait is 150 ms
+    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    EXPECT_EQ(Find(m.Enumerate(1), "LPT7:"), nullptr);
+    for (int i = 0; i < 200 && !Find(m.Enumerate(1), "LPT7:"); ++i)
+        Sleep(10);
+    EXPECT_NE(Find(m.Enumerate(1), "LPT7:"), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,98 @@
+#include "support/dll_monitor.h"
+
+#include <cstring>
+
+#include "monitor/monitor_name.h"
+#include "support/fresh_monitor.h"
+
+DllMonitor::DllMonitor() : model(UniqueModel())
+{
+    memset(&monitor, 0, sizeof monitor);
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    path = std::string(temp) + model + "mon.dll";
+    CopyFileA(DefaultMonitorPath().c_str(), path.c_str(), FALSE);
+    monitorName = model + MONITOR_NAME_SUFFIX;
+    monitorKey = std::string(MONITORS_KEY) + "\\" + monitorName;
+    StandinReset();
+}
+
+DllMonitor::~DllMonitor()
+{
+    // The monitor is never unloaded (its threads may still run); only its
+    // registry tree and catalogue go.
+    DeleteRegistryTree(monitorKey);
+    if (!installDir.empty()) {
+        DeleteFileA((installDir + "\\CRVMES.INI").c_str());
+        RemoveDirectoryA(installDir.c_str());
+    }
+}
+
+// Sets a value of HKLM\parent\child; the child is created below its opened
+// parent, which also works for very long child names.
+static void SetValue(const std::string& parent, const std::string& child, const char* value, DWORD type, const void* data,
+                     DWORD size)
+{
+    HKEY top, key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &top, nullptr) != ERROR_SUCCESS)
+        return;
+    if (child.empty() || RegCreateKeyExA(top, child.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        HKEY target = child.empty() ? top : key;
+        RegSetValueExA(target, value, 0, type, static_cast<const BYTE*>(data), size);
+        if (!child.empty())
+            RegCloseKey(key);
+    }
+    RegCloseKey(top);
+}
+
+void DllMonitor::SetPortDword(const std::string& port, const char* value, DWORD data)
+{
+    SetValue(monitorKey + "\\Ports", port, value, REG_DWORD, &data, sizeof data);
+}
+
+void DllMonitor::SetPortText(const std::string& port, const char* value, const std::string& text)
+{
+    SetValue(monitorKey + "\\Ports", port, value, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+}
+
+void DllMonitor::UseCatalogue(const std::string& messages)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    installDir = std::string(temp) + model + ".cat";
+    CreateDirectoryA(installDir.c_str(), nullptr);
+    HANDLE file = CreateFileA((installDir + "\\CRVMES.INI").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, messages.data(), static_cast<DWORD>(messages.size()), &written, nullptr);
+    CloseHandle(file);
+    SetValue(monitorKey, "", "InstallPath", REG_SZ, installDir.c_str(), static_cast<DWORD>(installDir.size() + 1));
+}
+
+bool DllMonitor::Load(DWORD timeDivisor)
+{
+    MonitorHostServices services = StandinServices(timeDivisor);
+    return LoadMonitor(path, &services, &monitor, &error);
+}
+
+std::vector<DllMonitor::Port> DllMonitor::Enumerate(DWORD level)
+{
+    std::vector<Port> ports;
+    DWORD needed = 0, count = 0;
+    char server[] = "";
+    BYTE probe = 0;
+    if (monitor.table.pfnEnumPorts(server, level, &probe, 0, &needed, &count) && needed == 0)
+        return ports;
+    std::vector<BYTE> buffer(needed + 1);
+    if (!monitor.table.pfnEnumPorts(server, level, buffer.data(), needed, &needed, &count))
+        return ports;
+    for (DWORD i = 0; i < count; ++i) {
+        if (level == 1) {
+            const PORT_INFO_1A* info = reinterpret_cast<const PORT_INFO_1A*>(buffer.data()) + i;
+            ports.push_back(Port{info->pName, "", "", 0});
+        } else {
+            const PORT_INFO_2A* info = reinterpret_cast<const PORT_INFO_2A*>(buffer.data()) + i;
+            ports.push_back(Port{info->pPortName, info->pMonitorName, info->pDescription, info->fPortType});
+        }
+    }
+    return ports;
+}

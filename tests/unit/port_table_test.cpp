@@ -1,0 +1,150 @@
+// Port records: creation from templates, list order, lookup.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "monitor/monitor.h"
+#include "support/fresh_monitor.h"
+
+namespace {
+
+std::vector<std::string> ListedNames()
+{
+    std::vector<std::string> names;
+    for (PortRecord* port = g_monitor.ports; port; port = port->next)
+        names.push_back(port->name);
+    return names;
+}
+
+TEST(PortTable, ListIsOrderedByNameLengthThenCreation)
+{
+    FreshMonitor fresh;
+    ASSERT_NE(CreatePortRecord(nullptr, "XY", "t", PROTOCOL_LPR), nullptr);
+    ASSERT_NE(CreatePortRecord(nullptr, "ABCD", "t", PROTOCOL_LPR), nullptr);
+    ASSERT_NE(CreatePortRecord(nullptr, "QQ", "t", PROTOCOL_RAW), nullptr);
+    ASSERT_NE(CreatePortRecord(nullptr, "WXYZ", "t", PROTOCOL_IPP), nullptr);
+    ASSERT_NE(CreatePortRecord(nullptr, "A", "t", PROTOCOL_EMAIL), nullptr);
+    EXPECT_EQ(ListedNames(), (std::vector<std::string>{"ABCD", "WXYZ", "XY", "QQ", "A"}));
+}
+
+TEST(PortTable, RecordBasicsAndDescriptions)
+{
+    FreshMonitor fresh;
+    PortRecord* named = CreatePortRecord(nullptr, "P1", "Some type", PROTOCOL_RAW);
+    PortRecord* empty = CreatePortRecord(nullptr, "P2", "", PROTOCOL_RAW);
+    PortRecord* none = CreatePortRecord(nullptr, "P3", nullptr, PROTOCOL_RAW);
+    ASSERT_TRUE(named && empty && none);
+    EXPECT_EQ(named->tag, PORT_RECORD_TAG);
+    EXPECT_EQ(named->recordSize, sizeof(PortRecord) + 2);
+    EXPECT_EQ(named->name, named->nameText);
+    EXPECT_EQ(named->spoolFile, INVALID_HANDLE_VALUE);
+    EXPECT_STREQ(named->description, "Some type");
+    EXPECT_STREQ(empty->description, "P2");
+    EXPECT_EQ(none->description, nullptr);
+    EXPECT_EQ(named->protocol, static_cast<DWORD>(PROTOCOL_RAW));
+    ASSERT_NE(RawOf(named), nullptr);
+    EXPECT_EQ(RawOf(named)->connection, INVALID_SOCKET);
+    EXPECT_EQ(LprOf(named), nullptr) << "a Raw record is never seen as LPR";
+}
+
+TEST(PortTable, TemplatesGiveEachProtocolItsInitialValues)
+{
+    FreshMonitor fresh;
+    LprSettings lpr = {};
+    lpr.header.protocol = PROTOCOL_LPR;
+    strcpy(lpr.host, "printsrv");
+    strcpy(lpr.queue, "lp1");
+    lpr.portNumber = 515;
+    lpr.noByteCount = 1;
+    lpr.nonRfcPorts = 0;
+    PortRecord* port = CreatePortRecord(&lpr.header, "L", "t", PROTOCOL_LPR);
+    ASSERT_NE(port, nullptr);
+    EXPECT_STREQ(LprOf(port)->host, "printsrv");
+    EXPECT_STREQ(LprOf(port)->queue, "lp1");
+    EXPECT_EQ(LprOf(port)->portNumber, 515);
+    EXPECT_EQ(LprOf(port)->noByteCount, 0u);
+    EXPECT_EQ(LprOf(port)->nonRfcPorts, 1u);
+    EXPECT_EQ(port->receiveTimeout, 900000u);
+    EXPECT_EQ(port->sendTimeout, 900000u);
+    EXPECT_EQ(port->noSpool, 0u);
+    EXPECT_EQ(port->reconnect, 0u);
+
+    IppSettings ipp = {};
+    ipp.header.protocol = PROTOCOL_IPP;
+    strcpy(ipp.url, "ipp://127.0.0.1/printers/q");
+    strcpy(ipp.userName, "alice");
+    strcpy(ipp.password, "secret");
+    ipp.authenticate = 1;
+    ipp.chunked = 1;
+    ipp.port = 631;
+    port = CreatePortRecord(&ipp.header, "I", "t", PROTOCOL_IPP);
+    ASSERT_NE(port, nullptr);
+    IppSettings* made = IppOf(port);
+    EXPECT_STREQ(made->url, ipp.url);
+    EXPECT_STREQ(made->userName, "");
+    EXPECT_STREQ(made->password, "");
+    EXPECT_EQ(made->authenticate, 0u);
+    EXPECT_EQ(made->chunked, 1u);
+    EXPECT_EQ(made->maxChunk, 4096u);
+    EXPECT_EQ(made->requestCounter, 1u);
+    EXPECT_EQ(made->connection, INVALID_SOCKET);
+    EXPECT_EQ(port->receiveTimeout, 180000u);
+
+    EmailSettings mail = {};
+    mail.header.protocol = PROTOCOL_EMAIL;
+    strcpy(mail.subject, "Subject");
+    strcpy(mail.toAddr, "a@example.invalid");
+    mail.editBody = 1;
+    mail.divideFile = 1;
+    port = CreatePortRecord(&mail.header, "M", "t", PROTOCOL_EMAIL);
+    ASSERT_NE(port, nullptr);
+    EXPECT_STREQ(EmailOf(port)->toAddr, "a@example.invalid");
+    EXPECT_STREQ(EmailOf(port)->subject, "") << "the body comes from the edit dialog";
+    EXPECT_EQ(EmailOf(port)->divideFile, 0u);
+    EXPECT_EQ(EmailOf(port)->divideSize, 50u);
+    mail.editBody = 0;
+    port = CreatePortRecord(&mail.header, "M2", "t", PROTOCOL_EMAIL);
+    EXPECT_STREQ(EmailOf(port)->subject, "Subject");
+}
+
+TEST(PortTable, ATemplateOfAnotherProtocolCountsAsZeroed)
+{
+    FreshMonitor fresh;
+    LprSettings lpr = {};
+    lpr.header.protocol = PROTOCOL_LPR;
+    memset(lpr.host, 'h', sizeof lpr.host - 1);
+    PortRecord* port = CreatePortRecord(&lpr.header, "I", "t", PROTOCOL_IPP);
+    ASSERT_NE(port, nullptr);
+    EXPECT_STREQ(IppOf(port)->url, "");
+    EXPECT_EQ(IppOf(port)->maxChunk, 4096u);
+}
+
+TEST(PortTable, FindPortTriesTheOtherSpellingWithoutTouchingTheName)
+{
+    FreshMonitor fresh;
+    CreatePortRecord(nullptr, "LPT9:", "t", PROTOCOL_LPR);
+    CreatePortRecord(nullptr, "NP1", "t", PROTOCOL_LPR);
+    MonitorLock();
+    // String literals live in read-only memory: a write would fault.
+    EXPECT_STREQ(FindPort("LPT9")->name, "LPT9:");
+    EXPECT_STREQ(FindPort("np1:")->name, "NP1");
+    EXPECT_EQ(FindPort(""), nullptr);
+    EXPECT_EQ(FindPort(":"), nullptr);
+    EXPECT_EQ(FindPort(nullptr), nullptr);
+    std::string huge(5000, 'x');
+    EXPECT_EQ(FindPort(huge.c_str()), nullptr);
+    MonitorUnlock();
+}
+
+TEST(PortTable, RemovedRecordsLeaveTheList)
+{
+    FreshMonitor fresh;
+    PortRecord* a = CreatePortRecord(nullptr, "AAA", "t", PROTOCOL_LPR);
+    CreatePortRecord(nullptr, "BB", "t", PROTOCOL_LPR);
+    RemovePortRecord(a);
+    EXPECT_EQ(ListedNames(), (std::vector<std::string>{"BB"}));
+}
+
+} // namespace
