@@ -37,6 +37,10 @@ target_include_directories(monitor PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_compile_options(monitor PRIVATE ${WARNINGS})
 set_target_properties(monitor PROPERTIES PREFIX "" OUTPUT_NAME "${MONITOR_MODEL}mon" SUFFIX ".dll")
 target_link_options(monitor PRIVATE ${STATIC_RUNTIME} -Wl,--kill-at)
+# i686: the .def names the exports without their stdcall decoration.
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    target_link_options(monitor PRIVATE -Wl,--enable-stdcall-fixup)
+endif()
 target_link_libraries(monitor PRIVATE ${WIN_LIBS})
 
 # Catalogues beside the DLL: English, and a Japanese set in code page 932.
