@@ -90,10 +90,21 @@ function(add_wine_tests kind)
         target_link_libraries(${target} PRIVATE test_support gtest_main ${WIN_LIBS})
         target_link_options(${target} PRIVATE ${STATIC_RUNTIME})
         add_dependencies(${target} monitor catalogues)
+        # Dialog tests share one desktop (and may change its metrics): one at a time.
+        set(lock "")
+        if(kind STREQUAL "ui")
+            set(lock RESOURCE_LOCK desktop)
+        endif()
         gtest_discover_tests(${target} TEST_PREFIX "${kind}.${name}." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
-                             PROPERTIES TIMEOUT 120 LABELS ${kind})
+                             PROPERTIES TIMEOUT 120 LABELS ${kind} ${lock})
     endforeach()
 endfunction()
 add_wine_tests(unit)
 add_wine_tests(integration)
 add_wine_tests(ui)
+
+# Both targets' DLLs export their entry points undecorated.
+add_test(NAME exports.undecorated
+         COMMAND bash ${CMAKE_SOURCE_DIR}/tests/check_exports.sh
+                 ${CMAKE_BINARY_DIR}/bin/${MONITOR_MODEL}mon.dll
+                 ${CMAKE_BINARY_DIR}/../i686/bin/${MONITOR_MODEL}mon.dll)

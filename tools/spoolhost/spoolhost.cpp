@@ -159,6 +159,11 @@ int ListPorts(const LoadedMonitor& monitor, DWORD level)
 
 int OpenAndClose(const LoadedMonitor& monitor, const std::string& name)
 {
+    // A spooler lists the ports before it opens one; that also brings in the
+    // connected network printers.
+    std::vector<BYTE> buffer;
+    DWORD count = 0;
+    Enumerate(monitor, 1, &buffer, &count);
     HANDLE port = nullptr;
     std::string text = name;
     SetLastError(0);
