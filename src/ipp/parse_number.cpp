@@ -1,0 +1,29 @@
+// The program's one text-to-number conversion. Pure code: no OS header.
+#include "ipp/parse_number.h"
+
+int32_t ParseNumber(const char* text, int radix)
+{
+    if (radix < 1 || text == nullptr)
+        return -1;
+    uint32_t value = 0; // unsigned: the value wraps in 32 bits
+    for (const char* p = text; *p != '\0'; ++p) {
+        const char c = *p;
+        uint32_t worth;
+        if (c >= '0' && c <= '9')
+            worth = static_cast<uint32_t>(c - '0');
+        else if (c >= 'a' && c <= 'f')
+            worth = static_cast<uint32_t>(c - 'a' + 10);
+        else if (c >= 'A' && c <= 'F')
+            worth = static_cast<uint32_t>(c - 'A' + 10);
+        else
+            return -1;
+        if (worth >= static_cast<uint32_t>(radix))
+            break;
+        value = value * static_cast<uint32_t>(radix) + worth;
+    }
+    // Two's-complement reading of the 32 bits, without implementation-defined
+    // conversion.
+    if (value <= 0x7FFFFFFFu)
+        return static_cast<int32_t>(value);
+    return -static_cast<int32_t>(~value) - 1;
+}
