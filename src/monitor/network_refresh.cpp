@@ -46,7 +46,7 @@ static void RecordConnectedPrinter(const NETRESOURCEA* resource)
                 HeapFree(GetProcessHeap(), 0, port->remoteName);
             port->remoteName = remote;
         }
-        port->flags |= PORT_NET_RESOURCE | PORT_SEEN_IN_REFRESH;
+        SetPortFlags(port, PORT_NET_RESOURCE | PORT_SEEN_IN_REFRESH);
     }
     MonitorUnlock();
 }
@@ -90,14 +90,14 @@ static void SweepNetworkPorts()
     PortRecord* port = g_monitor.ports;
     while (port) {
         PortRecord* next = port->next;
-        if (port->flags & PORT_NET_RESOURCE) {
-            if (port->flags & PORT_SEEN_IN_REFRESH) {
-                port->flags &= ~PORT_SEEN_IN_REFRESH;
-            } else if (port->useCount == 0 && !(port->flags & PORT_DOC_OPEN)) {
+        if (HasPortFlag(port, PORT_NET_RESOURCE)) {
+            if (HasPortFlag(port, PORT_SEEN_IN_REFRESH)) {
+                ClearPortFlags(port, PORT_SEEN_IN_REFRESH);
+            } else if (port->useCount == 0 && !HasPortFlag(port, PORT_DOC_OPEN)) {
                 if (port->madeByRefresh) {
                     RemovePortRecord(port);
                 } else {
-                    port->flags &= ~PORT_NET_RESOURCE;
+                    ClearPortFlags(port, PORT_NET_RESOURCE);
                     HeapFree(GetProcessHeap(), 0, port->remoteName);
                     port->remoteName = nullptr;
                 }

@@ -21,7 +21,7 @@ static size_t TextSize(const char* text)
 
 static const char* PortDescription(const PortRecord* port)
 {
-    const char* text = (port->flags & PORT_NET_RESOURCE) ? port->remoteName : port->description;
+    const char* text = HasPortFlag(port, PORT_NET_RESOURCE) ? port->remoteName : port->description;
     return text ? text : "";
 }
 
@@ -58,7 +58,7 @@ static void FillEntries(DWORD level, BYTE* buffer, DWORD size, DWORD* returned)
             info2->pPortName = PackText(&end, port->name);
             info2->pMonitorName = PackText(&end, g_monitor.monitorName);
             info2->pDescription = PackText(&end, PortDescription(port));
-            info2->fPortType = (port->flags & PORT_NET_RESOURCE) ? PORT_TYPE_WRITE | PORT_TYPE_NET_ATTACHED : PORT_TYPE_WRITE;
+            info2->fPortType = HasPortFlag(port, PORT_NET_RESOURCE) ? PORT_TYPE_WRITE | PORT_TYPE_NET_ATTACHED : PORT_TYPE_WRITE;
             info2->Reserved = 0;
             ++info2;
         }
@@ -133,7 +133,7 @@ BOOL WINAPI GetPrinterDataFromPort(HANDLE handle, DWORD controlId, LPSTR valueNa
 {
     MonitorLock();
     PortRecord* port = IsListedPort(handle) ? static_cast<PortRecord*>(handle) : nullptr;
-    bool open = port && (port->flags & PORT_DOC_OPEN) && !(valueName && valueName[0]);
+    bool open = port && HasPortFlag(port, PORT_DOC_OPEN) && !(valueName && valueName[0]);
     HANDLE file = open ? port->spoolFile : INVALID_HANDLE_VALUE;
     MonitorUnlock();
     if (file == INVALID_HANDLE_VALUE)

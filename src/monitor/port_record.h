@@ -113,7 +113,8 @@ struct PortRecord {
     PortRecord* next;
     char* name;
     char* description;
-    DWORD flags;
+    // State flags; changed only through SetPortFlags / ClearPortFlags.
+    volatile LONG flags;
     char* remoteName;
     HANDLE printer;
     DWORD jobId;
@@ -126,7 +127,7 @@ struct PortRecord {
     DWORD receiveTimeout;
     DWORD sendTimeout;
     DWORD errorCode;
-    DWORD jobStatus;
+    volatile LONG jobStatus; // job status cache, written by the job watcher
     DWORD printerStatus;
     DWORD protocol;
     DWORD noSpool;
@@ -134,9 +135,10 @@ struct PortRecord {
     char* documentName;
     HANDLE watcherEvent;
     SettingsHeader* settings;
-    BYTE errorWindowState;
-    DWORD errorWindowOpen;
-    DWORD errorWindowMessage;
+    // Shared between the sender's thread and the error window's thread.
+    volatile LONG errorWindowState;
+    volatile LONG errorWindowOpen;
+    volatile LONG errorWindowMessage;
     DWORD reconnect;
     SendFunction send;
     // Holders that keep the record alive: open handles, a running document,
@@ -144,6 +146,9 @@ struct PortRecord {
     LONG useCount;
     // 1 when the network refresh made this record (it alone may remove it).
     DWORD madeByRefresh;
+    // Counts the jobs started on this port; a watcher or an error window
+    // writes the record only while its job is the current one.
+    volatile LONG jobGeneration;
     char nameText[1];
 };
 
@@ -162,4 +167,30 @@ inline IppSettings* IppOf(PortRecord* port)
 inline EmailSettings* EmailOf(PortRecord* port)
 {
     return port->settings && port->settings->protocol == PROTOCOL_EMAIL ? reinterpret_cast<EmailSettings*>(port->settings) : nullptr;
+}
+
+// Atomic access to the fields that several threads share.
+inline LONG SharedRead(const volatile LONG* field)
+{
+    return InterlockedCompareExchange(const_cast<volatile LONG*>(field), 0, 0);
+}
+inline void SharedWrite(volatile LONG* field, LONG value)
+{
+    InterlockedExchange(field, value);
+}
+inline void SetPortFlags(PortRecord* port, DWORD bits)
+{
+    InterlockedOr(&port->flags, static_cast<LONG>(bits));
+}
+inline void ClearPortFlags(PortRecord* port, DWORD bits)
+{
+    InterlockedAnd(&port->flags, ~static_cast<LONG>(bits));
+}
+inline DWORD PortFlags(const PortRecord* port)
+{
+    return static_cast<DWORD>(SharedRead(&port->flags));
+}
+inline bool HasPortFlag(const PortRecord* port, DWORD bit)
+{
+    return (PortFlags(port) & bit) != 0;
 }

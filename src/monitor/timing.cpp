@@ -13,6 +13,9 @@ const TimingTable kProductionTiming = {
     500,   // rawConnectPause
     100,   // lprLocalPortPause
     50,    // ippRequestPause
+    100,   // errorWindowDecisionPoll
+    1000,  // errorWindowClosePoll
+    1000,  // jobWatcherStopPoll
 };
 
 TimingTable g_timing = kProductionTiming;

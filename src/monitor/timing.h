@@ -16,6 +16,9 @@ struct TimingTable {
     DWORD rawConnectPause;      // between Raw connect attempts
     DWORD lprLocalPortPause;    // between LPR reserved local ports
     DWORD ippRequestPause;      // after each IPP request
+    DWORD errorWindowDecisionPoll; // the sender looks at the error window this often
+    DWORD errorWindowClosePoll; // a close request looks for the window's end this often (10 times)
+    DWORD jobWatcherStopPoll;   // EndDocPort looks for the watcher's end this often (10 times)
 };
 
 // The production values.
