@@ -1,24 +1,471 @@
-// Job operations. Printing arrives with the job path; until then a port
-// refuses to start a document.
+// The job path: StartDocPort, WritePort, EndDocPort, the spool file and the
+// replay loop that resends it after failures.
+#include <cstdio>
+#include <cstring>
+
+#include "monitor/config_store.h"
+#include "monitor/email_job.h"
+#include "monitor/error_reporter.h"
+#include "monitor/job_status.h"
+#include "monitor/job_watcher.h"
 #include "monitor/monitor.h"
 #include "monitor/port_ops.h"
+#include "monitor/sender.h"
+#include "monitor/spool_file.h"
+#include "monitor/timing.h"
 
-BOOL WINAPI StartDocPort(HANDLE, LPSTR, DWORD, DWORD, LPBYTE)
+static const int kPrinterOpenAttempts = 120;
+static const DWORD kSpoolBlock = 16384;
+static const DWORD kErrorMultipleDocuments = 1012;
+// DOC_INFO_2 mode of a document written through a channel, which this monitor does not offer.
+static const DWORD kDocModeChannel = 1;
+
+static PortRecord* ListedPort(HANDLE handle)
 {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
+    MonitorLock();
+    PortRecord* found = nullptr;
+    for (PortRecord* port = g_monitor.ports; port && !found; port = port->next)
+        if (port == handle)
+            found = port;
+    MonitorUnlock();
+    return found;
 }
 
-BOOL WINAPI WritePort(HANDLE, LPBYTE, DWORD, LPDWORD written)
+static char* CopyName(const char* text)
 {
-    if (written)
-        *written = 0;
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
+    if (!text)
+        text = "";
+    size_t length = strlen(text);
+    char* copy = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length + 1));
+    if (copy)
+        memcpy(copy, text, length);
+    return copy;
 }
 
-BOOL WINAPI EndDocPort(HANDLE)
+static void FreeName(char** name)
 {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
+    if (*name)
+        HeapFree(GetProcessHeap(), 0, *name);
+    *name = nullptr;
+}
+
+// Claims the port for a new document: fails with ERROR_BUSY when one is open.
+static bool ClaimDocument(PortRecord* port)
+{
+    MonitorLock();
+    bool free = !HasPortFlag(port, PORT_DOC_OPEN);
+    if (free) {
+        SetPortFlags(port, PORT_DOC_OPEN);
+        InterlockedIncrement(&port->jobGeneration);
+        ++port->useCount;
+    }
+    MonitorUnlock();
+    if (!free)
+        SetLastError(ERROR_BUSY);
+    return free;
+}
+
+static void ReleaseDocument(PortRecord* port)
+{
+    MonitorLock();
+    ClearPortFlags(port, PORT_DOC_OPEN | PORT_WRITE_FAILED | PORT_ERROR_SHOWN);
+    if (port->useCount > 0)
+        --port->useCount;
+    MonitorUnlock();
+}
+
+// The printer's attributes (PRINTER_INFO_5), 0 when unreadable.
+static DWORD PrinterAttributes(HANDLE printer)
+{
+    DWORD needed = 0;
+    g_monitor.host.GetPrinterA(printer, 5, nullptr, 0, &needed);
+    if (needed < sizeof(PRINTER_INFO_5A) || needed > 64 * 1024)
+        return 0;
+    BYTE* buffer = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, needed));
+    DWORD attributes = 0;
+    if (buffer && g_monitor.host.GetPrinterA(printer, 5, buffer, needed, &needed))
+        attributes = reinterpret_cast<PRINTER_INFO_5A*>(buffer)->Attributes;
+    if (buffer)
+        HeapFree(GetProcessHeap(), 0, buffer);
+    return attributes;
+}
+
+static HANDLE OpenJobPrinter(const char* printerName)
+{
+    HANDLE printer = nullptr;
+    char name[MAX_PATH + 64];
+    lstrcpynA(name, printerName ? printerName : "", sizeof name);
+    if (!g_monitor.host.OpenPrinterA(name, &printer, nullptr))
+        printer = nullptr;
+    return printer;
+}
+
+// Opens the job's printer, retrying while the spooler is not ready yet.
+static bool OpenPrinterWithRetry(PortRecord* port, const char* printerName)
+{
+    port->printer = OpenJobPrinter(printerName);
+    for (int attempt = 0; !port->printer && attempt < kPrinterOpenAttempts; ++attempt) {
+        Sleep(g_timing.printerReopenPause);
+        MonitorLock();
+        port->printer = OpenJobPrinter(printerName);
+        MonitorUnlock();
+    }
+    if (port->printer)
+        port->printerAttributes = PrinterAttributes(port->printer);
+    return port->printer != nullptr;
+}
+
+// True when `name` is a subkey of the ports key (compared case-sensitively).
+static bool IsRegisteredPort(const char* name)
+{
+    HKEY ports;
+    if (!g_monitor.portsKey[0] || RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.portsKey, 0, KEY_READ, &ports) != ERROR_SUCCESS)
+        return false;
+    bool found = false;
+    char key[260];
+    for (DWORD index = 0; !found && index < 100000; ++index) {
+        LONG result = RegEnumKeyA(ports, index, key, sizeof key);
+        if (result == ERROR_NO_MORE_ITEMS)
+            break;
+        found = result == ERROR_SUCCESS && lstrcmpA(key, name) == 0;
+    }
+    RegCloseKey(ports);
+    return found;
+}
+
+static void ResetConnections(PortRecord* port)
+{
+    if (LprSettings* lpr = LprOf(port))
+        lpr->connection = INVALID_SOCKET;
+    if (RawSettings* raw = RawOf(port))
+        raw->connection = INVALID_SOCKET;
+    if (IppSettings* ipp = IppOf(port)) {
+        ipp->connection = INVALID_SOCKET;
+        ipp->statusConnection = INVALID_SOCKET;
+        ipp->jobIdentifier = 0;
+        ipp->accepting = 0;
+    }
+}
+
+static void ResetJobFields(PortRecord* port, DWORD jobId)
+{
+    SharedWrite(&port->jobStatus, 0);
+    port->bytesSent = 0;
+    port->bytesSpooled = 0;
+    port->jobSize = 0;
+    port->errorCode = 0;
+    port->printerStatus = 0;
+    FreeName(&port->userName);
+    FreeName(&port->documentName);
+    SharedWrite(&port->errorWindowState, 0);
+    SharedWrite(&port->errorWindowOpen, 0);
+    SharedWrite(&port->errorWindowMessage, 0);
+    port->spoolFile = INVALID_HANDLE_VALUE;
+    port->jobId = jobId;
+}
+
+// Reads the job: the fully-spooled exception and the user and document names.
+static void ReadJobDetails(PortRecord* port)
+{
+    DWORD size = 0;
+    if (!GetJobWithRetry(port->printer, port->jobId, nullptr, &size) || size < sizeof(JOB_INFO_2A) || size > 1024 * 1024)
+        return;
+    BYTE* buffer = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
+    if (buffer && GetJobWithRetry(port->printer, port->jobId, buffer, &size)) {
+        const JOB_INFO_2A* job = reinterpret_cast<const JOB_INFO_2A*>(buffer);
+        // The spooler already holds the whole job: stream it with its size.
+        if (job->pDatatype && lstrcmpiA(job->pDatatype, "RAW") == 0 && job->Status == JOB_STATUS_PRINTING &&
+            !(port->printerAttributes & PRINTER_ATTRIBUTE_ENABLE_BIDI) && port->noSpool != 0) {
+            port->sendFromSpool = 0;
+            port->jobSize = job->Size;
+        }
+        port->userName = CopyName(job->pUserName);
+        port->documentName = CopyName(job->pDocument);
+    }
+    if (buffer)
+        HeapFree(GetProcessHeap(), 0, buffer);
+}
+
+static void ChooseSendMode(PortRecord* port)
+{
+    port->sendFromSpool = 0;
+    port->jobSize = 0;
+    if (LprSettings* lpr = LprOf(port))
+        port->sendFromSpool = lpr->noByteCount == 0 ? 1 : 0;
+    if (IppSettings* ipp = IppOf(port))
+        port->sendFromSpool = ipp->chunked == 0 ? 1 : 0;
+    ReadJobDetails(port);
+    if (port->protocol == PROTOCOL_EMAIL)
+        port->sendFromSpool = 1;
+    else if (port->protocol == PROTOCOL_RAW || port->protocol == PROTOCOL_FILE)
+        port->sendFromSpool = 0;
+}
+
+// Opens the destination of a local-file port; a disk file starts empty.
+static bool OpenDestination(PortRecord* port, const char* target)
+{
+    HANDLE file = CreateFileA(target, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    if (GetFileType(file) == FILE_TYPE_DISK)
+        SetEndOfFile(file);
+    port->spoolFile = file;
+    return true;
+}
+
+static const char* TargetName(PortRecord* port, DWORD level, const BYTE* docInfo)
+{
+    const char* output = nullptr;
+    if (docInfo && (level == 1 || level == 2))
+        output = reinterpret_cast<const DOC_INFO_1A*>(docInfo)->pOutputFile;
+    return output && output[0] ? output : port->name;
+}
+
+// Settings, sender and job fields of the new job. False (last error set) on failure.
+static bool PrepareJob(PortRecord* port, const char* target, DWORD jobId)
+{
+    if (IsRegisteredPort(target)) {
+        LONG error = ReadPortSettings(port, target);
+        if (error == ERROR_NOT_ENOUGH_MEMORY) {
+            SetLastError(static_cast<DWORD>(error));
+            return false;
+        }
+        // A port written to a file before and now without a stored type
+        // prints with the protocol of its settings record.
+        if (port->protocol > PROTOCOL_RAW && port->settings && port->settings->protocol <= PROTOCOL_RAW)
+            port->protocol = port->settings->protocol;
+    } else {
+        port->protocol = PROTOCOL_FILE;
+    }
+    DWORD protocol = port->protocol <= PROTOCOL_FILE ? port->protocol : PROTOCOL_FILE;
+    port->send = g_senders[protocol].send;
+    ResetConnections(port);
+    ResetJobFields(port, jobId);
+    if (EmailSettings* mail = protocol == PROTOCOL_EMAIL ? EmailOf(port) : nullptr)
+        PrepareEmailJob(mail, jobId);
+    return true;
+}
+
+static bool OpenSpoolFile(PortRecord* port)
+{
+    char path[MAX_PATH];
+    if (!SpoolFilePath(port->jobId, false, path, sizeof path))
+        return false;
+    bool keep = port->protocol == PROTOCOL_EMAIL;
+    HANDLE file = CreateSpoolFile(path, keep);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
+        // Another live job has the same three-digit name: use the full job ID.
+        if (!SpoolFilePath(port->jobId, true, path, sizeof path))
+            return false;
+        file = CreateSpoolFile(path, keep);
+    }
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    if (EmailSettings* mail = keep ? EmailOf(port) : nullptr)
+        lstrcpynA(mail->spoolPath, path, sizeof mail->spoolPath);
+    port->spoolFile = file;
+    return true;
+}
+
+static void ReleaseJobResources(PortRecord* port)
+{
+    if (port->printer) {
+        port->printerStatus = 0;
+        ReportPrinterStatus(port);
+        g_monitor.host.ClosePrinter(port->printer);
+        port->printer = nullptr;
+    }
+    if (port->spoolFile != INVALID_HANDLE_VALUE) {
+        CloseHandle(port->spoolFile);
+        port->spoolFile = INVALID_HANDLE_VALUE;
+    }
+    FreeName(&port->userName);
+    FreeName(&port->documentName);
+}
+
+BOOL WINAPI StartDocPort(HANDLE handle, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo)
+{
+    PortRecord* port = ListedPort(handle);
+    if (!port) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (level == 2 && docInfo && reinterpret_cast<DOC_INFO_2A*>(docInfo)->dwMode == kDocModeChannel) {
+        SetLastError(kErrorMultipleDocuments);
+        return FALSE;
+    }
+    if (!ClaimDocument(port))
+        return FALSE;
+    port->printer = nullptr;
+    port->printerAttributes = 0;
+    const char* target = TargetName(port, level, docInfo);
+    bool ok = PrepareJob(port, target, jobId) && OpenPrinterWithRetry(port, printerName);
+    if (ok) {
+        ChooseSendMode(port);
+        if (port->protocol == PROTOCOL_FILE)
+            ok = OpenDestination(port, target);
+        else if (port->sendFromSpool == 1 || port->protocol != PROTOCOL_IPP)
+            ok = OpenSpoolFile(port);
+    }
+    if (!ok) {
+        DWORD error = GetLastError();
+        ReleaseJobResources(port);
+        ReleaseDocument(port);
+        SetLastError(error ? error : ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    StartJobWatcher(port);
+    return TRUE;
+}
+
+// Appends a block to the spool file. A partial write is cut back so that the
+// file holds exactly the bytes counted as spooled.
+static bool SpoolBlock(PortRecord* port, const BYTE* data, DWORD size, DWORD* written)
+{
+    *written = 0;
+    if (size > 0xFFFFFFFFu - port->bytesSpooled) {
+        SetLastError(ERROR_ARITHMETIC_OVERFLOW);
+        return false;
+    }
+    if (WriteFile(port->spoolFile, data, size, written, nullptr) && *written == size) {
+        port->bytesSpooled += size;
+        return true;
+    }
+    DWORD error = GetLastError();
+    LARGE_INTEGER offset;
+    offset.QuadPart = port->bytesSpooled;
+    if (SetFilePointerEx(port->spoolFile, offset, nullptr, FILE_BEGIN))
+        SetEndOfFile(port->spoolFile);
+    *written = 0;
+    SetLastError(error ? error : ERROR_WRITE_FAULT);
+    return false;
+}
+
+// A streamed block that the sender could not deliver.
+static bool StreamFailed(PortRecord* port)
+{
+    if (port->protocol == PROTOCOL_LPR) {
+        ChangeJobStatus(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, nullptr);
+        port->sendFromSpool = 1;
+        SetPortFlags(port, PORT_ERROR_SHOWN);
+    } else if (port->protocol == PROTOCOL_FILE) {
+        SetPortFlags(port, PORT_WRITE_FAILED);
+        return false;
+    }
+    return true;
+}
+
+BOOL WINAPI WritePort(HANDLE handle, LPBYTE data, DWORD size, LPDWORD written)
+{
+    PortRecord* port = ListedPort(handle);
+    if (!port || !written || !HasPortFlag(port, PORT_DOC_OPEN)) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    *written = 0;
+    DWORD length = size;
+    bool spooled = port->protocol != PROTOCOL_FILE && port->spoolFile != INVALID_HANDLE_VALUE;
+    if (spooled) {
+        if (!SpoolBlock(port, data, size, written)) {
+            SetPortFlags(port, PORT_WRITE_FAILED);
+            return FALSE;
+        }
+        length = *written;
+    }
+    if (port->sendFromSpool == 0) {
+        DWORD count = 0;
+        BOOL sent = port->send(port, data, length, &count);
+        if (!spooled)
+            *written = count;
+        if (!sent && !StreamFailed(port)) {
+            DWORD error = GetLastError();
+            SetLastError(error ? error : ERROR_WRITE_FAULT);
+            return FALSE;
+        }
+    }
+    SetLastError(0);
+    return TRUE;
+}
+
+// Sends the spool file from the offset reached (bytes sent), or from the top.
+static BOOL SendSpoolFile(PortRecord* port, BYTE* buffer, DWORD size)
+{
+    LARGE_INTEGER offset;
+    offset.QuadPart = port->bytesSent;
+    if (!SetFilePointerEx(port->spoolFile, offset, nullptr, FILE_BEGIN))
+        return FALSE;
+    port->jobSize = port->bytesSpooled;
+    for (;;) {
+        DWORD read = 0;
+        BOOL ok = ReadFile(port->spoolFile, buffer, size, &read, nullptr);
+        if (!ok || read == 0)
+            return ok;
+        DWORD count = 0;
+        DWORD before = port->bytesSent;
+        if (!port->send(port, buffer, read, &count))
+            return FALSE;
+        // A sender that took less than the block continues where it stopped.
+        if (port->bytesSent - before != read) {
+            offset.QuadPart = port->bytesSent;
+            if (!SetFilePointerEx(port->spoolFile, offset, nullptr, FILE_BEGIN))
+                return FALSE;
+        }
+    }
+}
+
+// The replay loop: sends the spool file until it is delivered, the user
+// gives up, or the job is deleted.
+static BOOL SendFromSpool(PortRecord* port)
+{
+    if (port->protocol == PROTOCOL_EMAIL)
+    {
+        DWORD count = 0;
+        return port->send(port, nullptr, 0, &count);
+    }
+    BYTE* buffer = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, kSpoolBlock));
+    BOOL result = FALSE;
+    while (buffer) {
+        DWORD status = 0;
+        ChangeJobStatus(port, 0, 0, &status);
+        if (!WaitWhilePaused(port, status))
+            break;
+        if (HasPortFlag(port, PORT_ERROR_SHOWN) && !ReportTransmissionError(port))
+            break;
+        ChangeJobStatus(port, JOB_STATUS_PRINTING, JOB_STATUS_ERROR, nullptr);
+        if (SendSpoolFile(port, buffer, kSpoolBlock)) {
+            result = TRUE;
+            break;
+        }
+        SetPortFlags(port, PORT_ERROR_SHOWN);
+        status = 0;
+        ChangeJobStatus(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, &status);
+        if (!WaitWhilePaused(port, status))
+            break;
+        Sleep(g_timing.jobRetryPause);
+    }
+    if (buffer)
+        HeapFree(GetProcessHeap(), 0, buffer);
+    return result;
+}
+
+BOOL WINAPI EndDocPort(HANDLE handle)
+{
+    PortRecord* port = ListedPort(handle);
+    if (!port || !HasPortFlag(port, PORT_DOC_OPEN))
+        return TRUE;
+    BOOL result = TRUE;
+    if (HasPortFlag(port, PORT_WRITE_FAILED))
+        result = FALSE; // the spooler was told; the job is incomplete
+    else if (port->sendFromSpool == 1)
+        result = SendFromSpool(port);
+    DWORD protocol = port->protocol <= PROTOCOL_FILE ? port->protocol : PROTOCOL_FILE;
+    if (g_senders[protocol].endJob)
+        g_senders[protocol].endJob(port);
+    CloseErrorWindow(port);
+    StopJobWatcher(port);
+    ReleaseJobResources(port);
+    ReleaseDocument(port);
+    if (!result)
+        SetLastError(ERROR_CANCELLED);
+    return result;
 }

@@ -1,0 +1,69 @@
+#include "monitor/spool_file.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "text/catalogue.h"
+
+bool SpoolDirectory(char* directory, DWORD size)
+{
+    char install[MAX_PATH + 1] = "";
+    ReadInstallPath(install, sizeof install);
+    install[MAX_PATH] = '\0';
+    int length;
+    if (install[0]) {
+        size_t end = strlen(install);
+        const char* separator = install[end - 1] == '\\' ? "" : "\\";
+        length = snprintf(directory, size, "%s%sSpool", install, separator);
+    } else {
+        char temp[MAX_PATH + 1];
+        DWORD got = GetTempPathA(sizeof temp, temp);
+        if (got == 0 || got >= sizeof temp)
+            return false;
+        if (temp[got - 1] == '\\')
+            temp[got - 1] = '\0';
+        length = snprintf(directory, size, "%s", temp);
+    }
+    return length > 0 && static_cast<DWORD>(length) < size;
+}
+
+bool SpoolFilePath(DWORD jobId, bool fullId, char* path, DWORD size)
+{
+    char directory[MAX_PATH];
+    int length = -1;
+    if (SpoolDirectory(directory, sizeof directory)) {
+        if (fullId)
+            length = snprintf(path, size, "%s\\~DWL%lu.DWL", directory, static_cast<unsigned long>(jobId));
+        else
+            length = snprintf(path, size, "%s\\~DWL%03lu.DWL", directory, static_cast<unsigned long>(jobId % 1000));
+    }
+    if (length < 0 || static_cast<DWORD>(length) >= size) {
+        if (size)
+            path[0] = '\0';
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    return true;
+}
+
+static HANDLE CreateOnce(const char* path, bool keep)
+{
+    DWORD attributes = FILE_ATTRIBUTE_NORMAL | (keep ? 0 : FILE_FLAG_DELETE_ON_CLOSE);
+    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
+}
+
+HANDLE CreateSpoolFile(const char* path, bool keep)
+{
+    HANDLE file = CreateOnce(path, keep);
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PATH_NOT_FOUND)
+        return file;
+    char directory[MAX_PATH];
+    lstrcpynA(directory, path, sizeof directory);
+    char* slash = strrchr(directory, '\\');
+    if (!slash)
+        return INVALID_HANDLE_VALUE;
+    *slash = '\0';
+    if (!CreateDirectoryA(directory, nullptr))
+        return INVALID_HANDLE_VALUE;
+    return CreateOnce(path, keep);
+}
