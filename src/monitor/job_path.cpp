@@ -31,24 +31,6 @@ static PortRecord* ListedPort(HANDLE handle)
     return found;
 }
 
-static char* CopyName(const char* text)
-{
-    if (!text)
-        text = "";
-    size_t length = strlen(text);
-    char* copy = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length + 1));
-    if (copy)
-        memcpy(copy, text, length);
-    return copy;
-}
-
-static void FreeName(char** name)
-{
-    if (*name)
-        HeapFree(GetProcessHeap(), 0, *name);
-    *name = nullptr;
-}
-
 // Claims the port for a new document: fails with ERROR_BUSY when one is open.
 static bool ClaimDocument(PortRecord* port)
 {
@@ -155,8 +137,8 @@ static void ResetJobFields(PortRecord* port, DWORD jobId)
     port->jobSize = 0;
     port->errorCode = 0;
     port->printerStatus = 0;
-    FreeName(&port->userName);
-    FreeName(&port->documentName);
+    FreeText(&port->userName);
+    FreeText(&port->documentName);
     SharedWrite(&port->errorWindowState, 0);
     SharedWrite(&port->errorWindowOpen, 0);
     SharedWrite(&port->errorWindowMessage, 0);
@@ -167,23 +149,19 @@ static void ResetJobFields(PortRecord* port, DWORD jobId)
 // Reads the job: the fully-spooled exception and the user and document names.
 static void ReadJobDetails(PortRecord* port)
 {
-    DWORD size = 0;
-    if (!GetJobWithRetry(port->printer, port->jobId, nullptr, &size) || size < sizeof(JOB_INFO_2A) || size > 1024 * 1024)
+    BYTE* buffer = ReadJobInfo(port->printer, port->jobId);
+    if (!buffer)
         return;
-    BYTE* buffer = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
-    if (buffer && GetJobWithRetry(port->printer, port->jobId, buffer, &size)) {
-        const JOB_INFO_2A* job = reinterpret_cast<const JOB_INFO_2A*>(buffer);
-        // The spooler already holds the whole job: stream it with its size.
-        if (job->pDatatype && lstrcmpiA(job->pDatatype, "RAW") == 0 && job->Status == JOB_STATUS_PRINTING &&
-            !(port->printerAttributes & PRINTER_ATTRIBUTE_ENABLE_BIDI) && port->noSpool != 0) {
-            port->sendFromSpool = 0;
-            port->jobSize = job->Size;
-        }
-        port->userName = CopyName(job->pUserName);
-        port->documentName = CopyName(job->pDocument);
+    const JOB_INFO_2A* job = reinterpret_cast<const JOB_INFO_2A*>(buffer);
+    // The spooler already holds the whole job: stream it with its size.
+    if (job->pDatatype && lstrcmpiA(job->pDatatype, "RAW") == 0 && job->Status == JOB_STATUS_PRINTING &&
+        !(port->printerAttributes & PRINTER_ATTRIBUTE_ENABLE_BIDI) && port->noSpool != 0) {
+        port->sendFromSpool = 0;
+        port->jobSize = job->Size;
     }
-    if (buffer)
-        HeapFree(GetProcessHeap(), 0, buffer);
+    port->userName = CopyText(job->pUserName);
+    port->documentName = CopyText(job->pDocument);
+    HeapFree(GetProcessHeap(), 0, buffer);
 }
 
 static void ChooseSendMode(PortRecord* port)
@@ -279,8 +257,8 @@ static void ReleaseJobResources(PortRecord* port)
         CloseHandle(port->spoolFile);
         port->spoolFile = INVALID_HANDLE_VALUE;
     }
-    FreeName(&port->userName);
-    FreeName(&port->documentName);
+    FreeText(&port->userName);
+    FreeText(&port->documentName);
 }
 
 BOOL WINAPI StartDocPort(HANDLE handle, LPSTR printerName, DWORD jobId, DWORD level, LPBYTE docInfo)

@@ -23,9 +23,7 @@ BOOL GetJobWithRetry(HANDLE printer, DWORD jobId, BYTE* buffer, DWORD* size)
     return FALSE;
 }
 
-// Reads the job into a buffer of the size the spooler asks for; the caller
-// frees it. NULL when the job cannot be read.
-static BYTE* ReadJobInfo(HANDLE printer, DWORD jobId)
+BYTE* ReadJobInfo(HANDLE printer, DWORD jobId)
 {
     DWORD size = 0;
     if (!GetJobWithRetry(printer, jobId, nullptr, &size) || size < sizeof(JOB_INFO_2A) || size > kMaxJobInfoSize)

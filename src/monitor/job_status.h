@@ -7,6 +7,10 @@
 // buffer) succeeds when the spooler reports the size it needs.
 BOOL GetJobWithRetry(HANDLE printer, DWORD jobId, BYTE* buffer, DWORD* size);
 
+// The job's JOB_INFO_2 in a buffer of the size the spooler asks for (the
+// caller frees it with HeapFree); NULL when the job cannot be read.
+BYTE* ReadJobInfo(HANDLE printer, DWORD jobId);
+
 // Under the monitor lock: reads the job (level 2); when `set` or `clear` is
 // not 0, writes Status = (Status | set) & ~clear back. *status (optional)
 // receives the status; it is 0 when the job cannot be read. FALSE without a

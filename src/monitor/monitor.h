@@ -43,6 +43,11 @@ BOOL AddPortFromRegistry(const char* name);
 // Unlinks a record from the list and frees it (caller holds the lock).
 void RemovePortRecord(PortRecord* port);
 
+// Own, zero-filled copies of texts (NULL copies as empty); FreeText frees
+// and forgets one.
+char* CopyText(const char* text);
+void FreeText(char** text);
+
 // Use count of a record; a record in use is never freed.
 void AcquirePort(PortRecord* port);
 void ReleasePort(PortRecord* port);

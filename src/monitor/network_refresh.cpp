@@ -10,17 +10,6 @@ static const DWORD kMaxEnumBuffer = 256 * 1024;
 // Upper bound of enumeration calls in one refresh.
 static const int kMaxEnumCalls = 4096;
 
-static char* CopyText(const char* text)
-{
-    if (!text)
-        text = "";
-    size_t length = strlen(text);
-    char* copy = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length + 1));
-    if (copy)
-        memcpy(copy, text, length);
-    return copy;
-}
-
 // Records one connected printer: finds or makes its port and marks it seen.
 static void RecordConnectedPrinter(const NETRESOURCEA* resource)
 {
@@ -42,8 +31,7 @@ static void RecordConnectedPrinter(const NETRESOURCEA* resource)
     if (port) {
         char* remote = CopyText(resource->lpRemoteName);
         if (remote) {
-            if (port->remoteName)
-                HeapFree(GetProcessHeap(), 0, port->remoteName);
+            FreeText(&port->remoteName);
             port->remoteName = remote;
         }
         SetPortFlags(port, PORT_NET_RESOURCE | PORT_SEEN_IN_REFRESH);
@@ -98,8 +86,7 @@ static void SweepNetworkPorts()
                     RemovePortRecord(port);
                 } else {
                     ClearPortFlags(port, PORT_NET_RESOURCE);
-                    HeapFree(GetProcessHeap(), 0, port->remoteName);
-                    port->remoteName = nullptr;
+                    FreeText(&port->remoteName);
                 }
             }
         }

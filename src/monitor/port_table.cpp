@@ -17,8 +17,16 @@ static void FreeBlock(void* block)
         HeapFree(GetProcessHeap(), 0, block);
 }
 
-static char* CopyText(const char* text)
+void FreeText(char** text)
 {
+    FreeBlock(*text);
+    *text = nullptr;
+}
+
+char* CopyText(const char* text)
+{
+    if (!text)
+        text = "";
     size_t length = strlen(text);
     char* copy = static_cast<char*>(AllocZeroed(length + 1));
     if (copy)
