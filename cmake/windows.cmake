@@ -94,6 +94,9 @@ function(add_wine_tests kind)
         set(lock "")
         if(kind STREQUAL "ui")
             set(lock RESOURCE_LOCK desktop)
+        elseif(name MATCHES "^lpr")
+            # The printer service port and the reserved local ports are one per namespace.
+            set(lock RESOURCE_LOCK lpd_ports)
         endif()
         gtest_discover_tests(${target} TEST_PREFIX "${kind}.${name}." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                              PROPERTIES TIMEOUT 120 LABELS ${kind} ${lock})

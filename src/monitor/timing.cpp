@@ -16,6 +16,8 @@ const TimingTable kProductionTiming = {
     100,   // errorWindowDecisionPoll
     1000,  // errorWindowClosePoll
     1000,  // jobWatcherStopPoll
+    15000, // readinessWait
+    60000, // gracefulCloseLimit
 };
 
 TimingTable g_timing = kProductionTiming;

@@ -19,6 +19,8 @@ struct TimingTable {
     DWORD errorWindowDecisionPoll; // the sender looks at the error window this often
     DWORD errorWindowClosePoll; // a close request looks for the window's end this often (10 times)
     DWORD jobWatcherStopPoll;   // EndDocPort looks for the watcher's end this often (10 times)
+    DWORD readinessWait;        // one readiness wait of a stream send or receive
+    DWORD gracefulCloseLimit;   // a graceful close drains the peer at most this long
 };
 
 // The production values.
