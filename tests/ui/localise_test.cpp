@@ -7,69 +7,17 @@
 #include "monitor/model.h"
 #include "resource.h"
 #include "support/fresh_monitor.h"
+#include "support/ui_driver.h"
 #include "text/catalogue.h"
 #include "text/localise.h"
 
 namespace {
-
-const DWORD kWaitMs = 5000;
-const DWORD kPollMs = 10;
-
-HWND s_found;
-
-BOOL CALLBACK TakeDialog(HWND window, LPARAM)
-{
-    char className[16];
-    if (GetClassNameA(window, className, sizeof className) && lstrcmpA(className, "#32770") == 0 &&
-        IsWindowVisible(window)) {
-        s_found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The first visible dialog of a thread, waited for up to kWaitMs.
-HWND WaitThreadDialog(DWORD threadId)
-{
-    for (DWORD waited = 0; waited < kWaitMs; waited += kPollMs) {
-        s_found = nullptr;
-        EnumThreadWindows(threadId, TakeDialog, 0);
-        if (s_found)
-            return s_found;
-        Sleep(kPollMs);
-    }
-    return nullptr;
-}
-
-// A modal window run on a thread of its own, with a bounded end.
-struct ModalRun {
-    HANDLE thread;
-    DWORD threadId;
-    INT_PTR result;
-};
-
-DWORD WaitModal(ModalRun& run)
-{
-    DWORD waited = WaitForSingleObject(run.thread, kWaitMs);
-    DWORD code = 0;
-    GetExitCodeThread(run.thread, &code);
-    CloseHandle(run.thread);
-    return waited == WAIT_OBJECT_0 ? code : 0xFFFFFFFF;
-}
 
 struct BoxRequest {
     const char* key;
     UINT type;
     CatalogueArg arg;
 };
-
-DWORD WINAPI BoxThread(void* parameter)
-{
-    const BoxRequest* request = static_cast<const BoxRequest*>(parameter);
-    return static_cast<DWORD>(
-        CatalogueMessageBox(nullptr, MESSAGE_CATALOGUE, MESSAGE_SECTION, request->key, "TITLE", request->type,
-                            request->arg));
-}
 
 struct BoxSeen {
     std::string caption;
@@ -81,20 +29,18 @@ struct BoxSeen {
 BoxSeen ShowAndAnswer(const BoxRequest& request, int answer)
 {
     BoxSeen seen{"", "", 0xFFFFFFFF};
-    ModalRun run{nullptr, 0, 0};
-    run.thread = CreateThread(nullptr, 0, BoxThread, const_cast<BoxRequest*>(&request), 0, &run.threadId);
-    if (!run.thread)
+    UiThread* run = StartUiThread([request] {
+        return static_cast<INT_PTR>(CatalogueMessageBox(nullptr, MESSAGE_CATALOGUE, MESSAGE_SECTION, request.key,
+                                                        "TITLE", request.type, request.arg));
+    });
+    if (!run)
         return seen;
-    HWND box = WaitThreadDialog(run.threadId);
-    if (box) {
-        char text[1024];
-        GetWindowTextA(box, text, sizeof text);
-        seen.caption = text;
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);
-        seen.text = text;
-        PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
-    }
-    seen.result = WaitModal(run);
+    MessageBoxSeen box = AnswerMessageBox(run->threadId, answer);
+    seen.caption = box.caption;
+    seen.text = box.text;
+    INT_PTR result = 0;
+    if (JoinUiThread(run, &result))
+        seen.result = static_cast<DWORD>(result);
     return seen;
 }
 
@@ -150,26 +96,6 @@ HINSTANCE Resources()
     return GetModuleHandleA(nullptr);
 }
 
-// The dialogs are ANSI windows: their template texts pass through the ANSI
-// code page, so outside code page 932 the Japanese characters are lost the
-// same way here.
-std::wstring ThroughAnsi(const std::wstring& text)
-{
-    char bytes[512];
-    int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, bytes, sizeof bytes, nullptr, nullptr);
-    WCHAR wide[256] = L"";
-    if (length > 0)
-        MultiByteToWideChar(CP_ACP, 0, bytes, -1, wide, 256);
-    return wide;
-}
-
-std::wstring WideText(HWND window)
-{
-    WCHAR text[256] = L"";
-    GetWindowTextW(window, text, 256);
-    return text;
-}
-
 RECT ClientRect(HWND dialog, int id)
 {
     RECT rect{};
@@ -211,8 +137,9 @@ TEST(VersionDialog, LocalisedFromTheCatalogue)
     GetDlgItemTextA(dialog, IDC_VERSION03, text, sizeof text);
     EXPECT_STREQ("Fixture line three", text);
     // Keys missing from the catalogue keep the template's texts.
-    EXPECT_EQ(ThroughAnsi(L"バージョン 1.0.0.0"), WideText(GetDlgItem(dialog, IDC_VERSION02)));
-    EXPECT_EQ(ThroughAnsi(L"ネットワークプリンタ用のポートモニタです。"), WideText(GetDlgItem(dialog, IDC_VERSION04)));
+    EXPECT_EQ(ThroughAnsi(L"バージョン 1.0.0.0"), WideWindowText(GetDlgItem(dialog, IDC_VERSION02)));
+    EXPECT_EQ(ThroughAnsi(L"ネットワークプリンタ用のポートモニタです。"),
+              WideWindowText(GetDlgItem(dialog, IDC_VERSION04)));
 
     for (int i = 1; i < kVersionDialogTableCount; ++i) {
         const DialogDescriptor& entry = kVersionDialogTable[i];
@@ -231,25 +158,20 @@ TEST(VersionDialog, LocalisedFromTheCatalogue)
 
 namespace {
 
-DWORD WINAPI VersionDialogThread(void*)
-{
-    return static_cast<DWORD>(
-        DialogBoxParamA(Resources(), MAKEINTRESOURCEA(IDD_VERSION), nullptr, VersionDialogProc, 0));
-}
-
 DWORD RunVersionDialogAndPress(int id)
 {
-    ModalRun run{nullptr, 0, 0};
-    run.thread = CreateThread(nullptr, 0, VersionDialogThread, nullptr, 0, &run.threadId);
-    if (!run.thread)
+    UiThread* run = StartUiThread(
+        [] { return DialogBoxParamA(Resources(), MAKEINTRESOURCEA(IDD_VERSION), nullptr, VersionDialogProc, 0); });
+    if (!run)
         return 0xFFFFFFFF;
-    HWND dialog = WaitThreadDialog(run.threadId);
+    HWND dialog = WaitDialog(run->threadId, nullptr, IDC_VERSION01);
     if (dialog) {
         // Any other command leaves it open.
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_VERSION01, BN_CLICKED), 0);
-        PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+        PostCommand(dialog, IDC_VERSION01);
+        PostCommand(dialog, id);
     }
-    return WaitModal(run);
+    INT_PTR result = 0;
+    return JoinUiThread(run, &result) ? static_cast<DWORD>(result) : 0xFFFFFFFF;
 }
 
 } // namespace
@@ -268,9 +190,9 @@ TEST(LocaliseDialog, SizingModesAndEntriesWithoutKeys)
     HWND dialog = CreateDialogParamA(Resources(), MAKEINTRESOURCEA(IDD_VERSION), nullptr, PlainDialogProc, 0);
     ASSERT_NE(nullptr, dialog);
     HFONT font = static_cast<HFONT>(GetStockObject(ANSI_VAR_FONT));
-    std::wstring templateLabel = WideText(GetDlgItem(dialog, IDC_VERSION01));
+    std::wstring templateLabel = WideWindowText(GetDlgItem(dialog, IDC_VERSION01));
     EXPECT_EQ(ThroughAnsi(L"" MONITOR_MODEL L" Network Printer ポートモニタ"), templateLabel);
-    EXPECT_EQ(ThroughAnsi(L"バージョン情報"), WideText(dialog));
+    EXPECT_EQ(ThroughAnsi(L"バージョン情報"), WideWindowText(dialog));
     if (GetACP() == 932) {
         // In a Japanese locale the ANSI texts are the code page 932 bytes.
         char caption[64];
@@ -290,10 +212,10 @@ TEST(LocaliseDialog, SizingModesAndEntriesWithoutKeys)
     EXPECT_EQ(40, outer.top);
     EXPECT_EQ(300, outer.right - outer.left);
     EXPECT_EQ(150, outer.bottom - outer.top);
-    EXPECT_EQ(templateLabel, WideText(GetDlgItem(dialog, IDC_VERSION01)));
+    EXPECT_EQ(templateLabel, WideWindowText(GetDlgItem(dialog, IDC_VERSION01)));
     EXPECT_EQ(font, reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog, IDC_VERSION01, WM_GETFONT, 0, 0)));
     EXPECT_NE(font, reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog, IDC_VERSION02, WM_GETFONT, 0, 0)));
-    EXPECT_EQ(ThroughAnsi(L"バージョン 1.0.0.0"), WideText(GetDlgItem(dialog, IDC_VERSION02)));
+    EXPECT_EQ(ThroughAnsi(L"バージョン 1.0.0.0"), WideWindowText(GetDlgItem(dialog, IDC_VERSION02)));
     RECT label = ClientRect(dialog, IDC_VERSION02);
     EXPECT_EQ(5, label.left);
     EXPECT_EQ(30, label.top);
