@@ -59,6 +59,11 @@ BOOL FakeSend(PortRecord* port, const BYTE* data, DWORD length, DWORD* count)
     return FALSE;
 }
 
+DWORD WINAPI EndDocThread(LPVOID port)
+{
+    return EndDocPort(static_cast<PortRecord*>(port));
+}
+
 std::string Pattern(size_t size)
 {
     std::string data(size, '\0');
@@ -287,8 +292,7 @@ TEST_F(JobTest, AJobDeletedWhileTheReplayWaitsPausedEndsWithoutFurtherSends)
     ASSERT_TRUE(Start(port, job));
     Write(port, Pattern(30000));
     size_t callsAtFailure = 0;
-    HANDLE thread = CreateThread(
-        nullptr, 0, [](LPVOID p) -> DWORD { return EndDocPort(static_cast<PortRecord*>(p)); }, port, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, EndDocThread, port, 0, nullptr);
     for (int i = 0; i < 100 && fake.failAt != kNever; ++i)
         Sleep(10);
     callsAtFailure = fake.blocks.size();

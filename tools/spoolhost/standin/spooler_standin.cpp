@@ -33,6 +33,7 @@ struct State {
     std::vector<StandinNetPrinter> netPrinters;
     std::map<HANDLE, Enumeration> enumerations;
     bool noNetwork = false;
+    DWORD openFailures = 0;
     bool endlessMoreData = false;
     DWORD enumDelay = 0;
     DWORD connectedEnumerations = 0;
@@ -94,6 +95,11 @@ BOOL WINAPI StandinOpenPrinterA(LPSTR name, LPHANDLE handle, LPPRINTER_DEFAULTSA
 {
     Guard guard;
     Log("OpenPrinterA %s", name ? name : "(null)");
+    if (S().openFailures > 0) {
+        --S().openFailures;
+        SetLastError(ERROR_NOT_READY);
+        return FALSE;
+    }
     if (!name || !handle || !FindPrinter(name)) {
         SetLastError(ERROR_INVALID_PRINTER_NAME);
         return FALSE;
@@ -366,7 +372,14 @@ void StandinReset()
     s.log.clear();
     s.noNetwork = s.endlessMoreData = false;
     s.enumDelay = 0;
+    s.openFailures = 0;
     s.connectedEnumerations = 0;
+}
+
+void StandinSetOpenFailures(DWORD count)
+{
+    Guard guard;
+    S().openFailures = count;
 }
 
 void StandinAddPrinter(const std::string& name, const std::string& port, DWORD attributes)
@@ -411,9 +424,39 @@ static void JobCommand(DWORD id, DWORD command)
         ApplyJobCommand(it->second.view, command);
 }
 
+void StandinSetJobStatus(DWORD id, DWORD status)
+{
+    Guard guard;
+    auto it = S().jobs.find(id);
+    if (it != S().jobs.end())
+        it->second.view.status = status;
+}
+
 void StandinPauseJob(DWORD id) { JobCommand(id, JOB_CONTROL_PAUSE); }
 void StandinResumeJob(DWORD id) { JobCommand(id, JOB_CONTROL_RESUME); }
 void StandinDeleteJob(DWORD id) { JobCommand(id, JOB_CONTROL_DELETE); }
+
+void StandinSetNextJobId(DWORD id)
+{
+    Guard guard;
+    S().nextJobId = id;
+}
+
+void StandinSetJobSize(DWORD id, DWORD size)
+{
+    Guard guard;
+    auto it = S().jobs.find(id);
+    if (it != S().jobs.end())
+        it->second.view.size = size;
+}
+
+void StandinChangeJobStatus(DWORD id, DWORD set, DWORD clear)
+{
+    Guard guard;
+    auto it = S().jobs.find(id);
+    if (it != S().jobs.end())
+        it->second.view.status = (it->second.view.status | set) & ~clear;
+}
 
 void StandinSetNetPrinters(const std::vector<StandinNetPrinter>& printers)
 {

@@ -31,15 +31,24 @@ struct StandinJobView {
 // Empties every list and counter.
 void StandinReset();
 
+// The next `count` OpenPrinterA calls fail (a spooler that is not ready yet).
+void StandinSetOpenFailures(DWORD count);
 void StandinAddPrinter(const std::string& name, const std::string& port, DWORD attributes);
 DWORD StandinPrinterStatus(const std::string& name);
 // Adds a job to a printer; returns its ID (0 when the printer is unknown).
 DWORD StandinAddJob(const std::string& printer, const std::string& document, const std::string& user, const std::string& dataType,
                     DWORD size);
 bool StandinJob(DWORD id, StandinJobView* view);
+void StandinSetJobStatus(DWORD id, DWORD status);
 void StandinPauseJob(DWORD id);
 void StandinResumeJob(DWORD id);
 void StandinDeleteJob(DWORD id);
+// The ID the next StandinAddJob hands out (a spooler's job IDs are its own).
+void StandinSetNextJobId(DWORD id);
+// What the spooler changes while it still receives a job: its size, and
+// status bits to set and to clear.
+void StandinSetJobSize(DWORD id, DWORD size);
+void StandinChangeJobStatus(DWORD id, DWORD set, DWORD clear);
 
 // Network provider script.
 void StandinSetNetPrinters(const std::vector<StandinNetPrinter>& printers);
