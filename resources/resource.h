@@ -33,3 +33,11 @@
 #define IDS_LPR_QUEUE_ERR 515
 #define IDS_IPP_RETRY 516
 #define IDS_IPP_TIMEOUT 519
+
+// LPR and Raw configuration dialog.
+#define IDD_LPR_RAW_CONFIG 366
+#define IDC_CFG_TIMEOUT 367
+#define IDC_CFG_TIMEOUT_EDIT 368
+#define IDC_CFG_TIMEOUT_SPIN 369
+#define IDC_CFG_VERSION 370
+#define IDC_CFG_RECONNECT 371

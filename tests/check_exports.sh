@@ -7,7 +7,7 @@ for dll in "$@"; do
     if [[ ! -f $dll ]]; then
         echo "missing: $dll"; status=1; continue
     fi
-    names=$(objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '$1 == "[" {print $3}' | sort | tr '\n' ' ')
+    names=$(LC_ALL=C objdump -p "$dll" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '$1 == "[" {print $3}' | sort | tr '\n' ' ')
     if [[ $names != "DllEntryPoint InitializeMonitorEx SetMonitorHostServices " ]]; then
         echo "$dll exports: $names"; status=1
     else

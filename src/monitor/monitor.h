@@ -40,6 +40,8 @@ SettingsHeader* NewSettingsRecord(DWORD protocol);
 PortRecord* CreatePortRecord(const SettingsHeader* templ, const char* name, const char* typeName, DWORD protocol);
 void LoadPortList();
 BOOL AddPortFromRegistry(const char* name);
+// The port-type name of a protocol (0 to 3): the catalogue's, else the built-in one.
+void PortTypeName(DWORD protocol, char* text, DWORD size);
 // Unlinks a record from the list and frees it (caller holds the lock).
 void RemovePortRecord(PortRecord* port);
 

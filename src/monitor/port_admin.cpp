@@ -1,22 +1,359 @@
-// Administration operations. Adding, configuring and deleting ports arrive
-// with the wizard and the configuration dialogs; until then they are refused.
+// Port administration: the add-port wizard and the configuration dialogs
+// behind their one-at-a-time guards and named mutexes, taking over ports that
+// exist only in the registry, registering the wizard's new ports, and
+// deleting ports from registry and memory.
+#include "monitor/port_admin.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "monitor/config_store.h"
+#include "monitor/error_dialogs.h"
+#include "monitor/model.h"
 #include "monitor/monitor.h"
 #include "monitor/port_ops.h"
+#include "text/catalogue.h"
+#include "ui/config/lpr_raw_dialog.h"
 
-BOOL WINAPI AddPort(LPSTR, HWND, LPSTR)
+volatile LONG g_addDialogOpen = 0;
+volatile LONG g_configureDialogOpen = 0;
+
+namespace {
+
+const char kAddMutexFormat[] = "Add %s";
+const char kConfigureMutexFormat[] = "Configure %s";
+const WORD kWizardTemplate = 200;
+const WORD kIppConfigTemplate = 330;
+const WORD kEmailConfigTemplate = 372;
+// A port key name as the registry enumerates it.
+const DWORD kSubkeyNameSize = 261;
+// Bound of the subkey walk; the end of the list normally stops it first.
+const DWORD kMaxSubkeys = 100000;
+const DWORD kTypeNameSize = 512;
+const size_t kMaxNameLength = 0x7FFFFFFF;
+
+struct AdminMutex {
+    HANDLE handle;
+    bool owned; // this call created the mutex and so holds it
+};
+
+AdminMutex CreateAdminMutex(const char* format)
 {
-    SetLastError(ERROR_NOT_SUPPORTED);
+    char name[128];
+    snprintf(name, sizeof name, format, PRODUCT_PORT_TEXT);
+    SetLastError(ERROR_SUCCESS);
+    AdminMutex mutex{CreateMutexA(nullptr, TRUE, name), false};
+    // Initial ownership is granted only when the mutex did not exist yet.
+    mutex.owned = mutex.handle && GetLastError() != ERROR_ALREADY_EXISTS;
+    return mutex;
+}
+
+// A mutex this thread holds is released first, so that it is never left
+// abandoned by a closed handle.
+void CloseAdminMutex(AdminMutex* mutex)
+{
+    if (mutex->owned)
+        ReleaseMutex(mutex->handle);
+    if (mutex->handle)
+        CloseHandle(mutex->handle);
+    mutex->handle = nullptr;
+    mutex->owned = false;
+}
+
+void ShowLimitMessage(HWND owner, const char* key)
+{
+    CatalogueMessageBox(owner, MESSAGE_CATALOGUE, MESSAGE_SECTION, key, "TITLE", MB_ICONWARNING | MB_OK, ArgNone());
+}
+
+// Dialog procedure for templates whose dialogs are not in this module (the
+// wizard frame, the IPP and e-mail configuration dialogs): without its
+// template DialogBoxParamA fails before any message arrives, and a template
+// without its own procedure ends at once with 0.
+INT_PTR CALLBACK UnavailableDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
+{
+    if (message != WM_INITDIALOG)
+        return FALSE;
+    EndDialog(dialog, 0);
+    return TRUE;
+}
+
+INT_PTR RunTemplate(WORD templateId, HWND owner, LPARAM parameter)
+{
+    return DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId), owner, UnavailableDialogProc, parameter);
+}
+
+// The first record with exactly this name (case-insensitive, no colon
+// variant). Callers hold the monitor lock.
+PortRecord* FindExactPort(const char* name)
+{
+    if (!name)
+        return nullptr;
+    for (PortRecord* port = g_monitor.ports; port; port = port->next)
+        if (lstrcmpiA(port->name, name) == 0)
+            return port;
+    return nullptr;
+}
+
+// Open handles, a running document, watchers or an error window keep a
+// record alive. Callers hold the monitor lock.
+bool PortInUse(const PortRecord* port)
+{
+    const DWORD busyFlags = PORT_DOC_OPEN | PORT_WATCHER_RUNNING | PORT_IPP_WATCHER_RUNNING;
+    return port->useCount > 0 || (PortFlags(port) & busyFlags) != 0 || SharedRead(&port->errorWindowOpen) != 0;
+}
+
+// Removes `port` when it is still listed and nobody holds it.
+void RemoveUnusedRecord(PortRecord* port)
+{
+    MonitorLock();
+    for (PortRecord* listed = g_monitor.ports; listed; listed = listed->next) {
+        if (listed == port) {
+            if (!PortInUse(port))
+                RemovePortRecord(port);
+            break;
+        }
+    }
+    MonitorUnlock();
+}
+
+// Deletes the port key below the ports key; the registry's result.
+LONG DeletePortKey(const char* name)
+{
+    HKEY ports = nullptr;
+    // A name that cannot be a single key name has no key.
+    if (!g_monitor.portsKey[0] || !name[0] || strchr(name, '\\'))
+        return ERROR_FILE_NOT_FOUND;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.portsKey, 0, KEY_ALL_ACCESS, &ports);
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteKeyA(ports, name);
+        RegCloseKey(ports);
+    }
+    return status;
+}
+
+// The first subkey of the ports key that names no port in memory.
+bool FirstUnknownSubkey(HKEY ports, char* name, DWORD size)
+{
+    for (DWORD index = 0; index < kMaxSubkeys; ++index) {
+        LONG result = RegEnumKeyA(ports, index, name, size);
+        if (result == ERROR_NO_MORE_ITEMS)
+            return false;
+        if (result != ERROR_SUCCESS)
+            continue;
+        MonitorLock();
+        bool known = FindPort(name) != nullptr;
+        MonitorUnlock();
+        if (!known)
+            return true;
+    }
+    return false;
+}
+
+// The stored PrintMode of a port key when it names a network protocol.
+bool AdoptableProtocol(HKEY ports, const char* name, DWORD* protocol)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(ports, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    bool read = QueryDwordValue(key, "PrintMode", protocol) != FALSE;
+    RegCloseKey(key);
+    return read && *protocol <= PROTOCOL_RAW;
+}
+
+// Makes the record of a registry port from its stored settings.
+BOOL AdoptPort(const char* name, DWORD protocol)
+{
+    BOOL adopted = FALSE;
+    PortRecord* stored = NewDetachedPort(name, protocol);
+    if (stored) {
+        char typeName[kTypeNameSize];
+        PortTypeName(protocol, typeName, sizeof typeName);
+        ReadPortSettings(stored, stored->name);
+        MonitorLock();
+        // Another caller may have taken the port over meanwhile.
+        if (!FindPort(name))
+            adopted = CreatePortRecord(stored->settings, name, typeName, protocol) != nullptr;
+        MonitorUnlock();
+    }
+    FreeDetachedPort(stored);
+    return adopted;
+}
+
+// Opens the configuration dialog of the port's protocol on its own copy of
+// the port name; its result is not used.
+void RunConfigDialog(HWND owner, const char* name, DWORD protocol)
+{
+    switch (protocol) {
+    case PROTOCOL_LPR:
+    case PROTOCOL_RAW:
+        RunLprRawConfigDialog(owner, name, protocol);
+        break;
+    case PROTOCOL_IPP:
+        RunTemplate(kIppConfigTemplate, owner, reinterpret_cast<LPARAM>(name));
+        break;
+    case PROTOCOL_EMAIL:
+        RunTemplate(kEmailConfigTemplate, owner, reinterpret_cast<LPARAM>(name));
+        break;
+    default:
+        break; // local-file ports have no settings to change
+    }
+}
+
+// FALSE when no port has exactly this name. The record is looked up under the
+// lock and only its name and protocol are taken: the dialog never touches a
+// record that may be deleted while it is open.
+BOOL ConfigureListedPort(HWND owner, const char* portName)
+{
+    DWORD protocol = PROTOCOL_FILE;
+    char* name = nullptr;
+    MonitorLock();
+    PortRecord* port = FindExactPort(portName);
+    if (port) {
+        protocol = port->protocol;
+        name = CopyText(port->name);
+    }
+    MonitorUnlock();
+    if (!port)
+        return FALSE;
+    if (name)
+        RunConfigDialog(owner, name, protocol);
+    FreeText(&name);
+    return TRUE;
+}
+
+} // namespace
+
+PortRecord* NewDetachedPort(const char* name, DWORD protocol)
+{
+    size_t length = name ? strlen(name) : 0;
+    if (length > kMaxNameLength)
+        return nullptr;
+    size_t size = sizeof(PortRecord) + length;
+    PortRecord* port = static_cast<PortRecord*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
+    if (!port)
+        return nullptr;
+    port->tag = PORT_RECORD_TAG;
+    port->recordSize = static_cast<DWORD>(size);
+    if (length)
+        memcpy(port->nameText, name, length);
+    port->name = port->nameText;
+    port->spoolFile = INVALID_HANDLE_VALUE;
+    port->protocol = protocol;
+    port->settings = NewSettingsRecord(protocol);
+    if (!port->settings) {
+        HeapFree(GetProcessHeap(), 0, port);
+        return nullptr;
+    }
+    return port;
+}
+
+void FreeDetachedPort(PortRecord* port)
+{
+    if (!port)
+        return;
+    if (port->settings)
+        HeapFree(GetProcessHeap(), 0, port->settings);
+    HeapFree(GetProcessHeap(), 0, port);
+}
+
+BOOL AdoptRegistryPort()
+{
+    HKEY ports = nullptr;
+    if (!g_monitor.portsKey[0] || RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.portsKey, 0, KEY_READ, &ports) != ERROR_SUCCESS) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    char name[kSubkeyNameSize];
+    DWORD protocol = PROTOCOL_FILE;
+    bool found = FirstUnknownSubkey(ports, name, sizeof name) && AdoptableProtocol(ports, name, &protocol);
+    RegCloseKey(ports);
+    return found && AdoptPort(name, protocol);
+}
+
+BOOL RegisterNewPort(const SettingsHeader* templ, const char* name, DWORD protocol)
+{
+    if (!name || !name[0] || protocol > PROTOCOL_RAW)
+        return FALSE;
+    char typeName[kTypeNameSize];
+    PortTypeName(protocol, typeName, sizeof typeName);
+    bool made = false;
+    MonitorLock();
+    PortRecord* port = FindExactPort(name);
+    if (!port) {
+        port = CreatePortRecord(templ, name, typeName, protocol);
+        made = port != nullptr;
+    }
+    MonitorUnlock();
+    if (!port)
+        return FALSE;
+    if (WriteNewPortSettings(templ, name, protocol))
+        return TRUE;
+    // Only the record made by this call goes again; one that was already
+    // listed belongs to others.
+    if (made)
+        RemoveUnusedRecord(port);
     return FALSE;
 }
 
-BOOL WINAPI ConfigurePort(LPSTR, HWND, LPSTR)
+BOOL WINAPI AddPort(LPSTR, HWND window, LPSTR)
 {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
+    if (!window && AdoptRegistryPort())
+        return TRUE;
+    AdminMutex mutex = CreateAdminMutex(kAddMutexFormat);
+    BOOL result = TRUE;
+    if (InterlockedCompareExchange(&g_addDialogOpen, 1, 0) != 0) {
+        ShowLimitMessage(window, "IDS_ADD_PORT_LIMIT");
+    } else {
+        // The wizard registers the new port itself (RegisterNewPort).
+        result = RunTemplate(kWizardTemplate, window, 0) == 1;
+        InterlockedExchange(&g_addDialogOpen, 0);
+    }
+    CloseAdminMutex(&mutex);
+    if (!result)
+        SetLastError(ERROR_CANCELLED);
+    return result;
 }
 
-BOOL WINAPI DeletePort(LPSTR, HWND, LPSTR)
+BOOL WINAPI ConfigurePort(LPSTR, HWND window, LPSTR portName)
 {
-    SetLastError(ERROR_NOT_SUPPORTED);
-    return FALSE;
+    // A port that is not found leaves the caller's last error as it was.
+    DWORD callerError = GetLastError();
+    AdminMutex mutex = CreateAdminMutex(kConfigureMutexFormat);
+    BOOL result = TRUE;
+    if (InterlockedCompareExchange(&g_configureDialogOpen, 1, 0) != 0) {
+        ShowLimitMessage(window, "IDS_CONF_PORT_LIMIT");
+    } else {
+        result = ConfigureListedPort(window, portName);
+        InterlockedExchange(&g_configureDialogOpen, 0);
+    }
+    CloseAdminMutex(&mutex);
+    if (!result)
+        SetLastError(callerError);
+    return result;
+}
+
+BOOL WINAPI DeletePort(LPSTR, HWND, LPSTR portName)
+{
+    LONG status = ERROR_SUCCESS;
+    MonitorLock();
+    PortRecord* port = FindExactPort(portName);
+    if (!port) {
+        status = ERROR_UNKNOWN_PORT;
+    } else if (PortInUse(port)) {
+        status = ERROR_BUSY;
+    } else {
+        // The key goes first, so that a port whose key stays keeps its record.
+        // Ports of connected network printers have no key.
+        status = DeletePortKey(port->name);
+        if (status == ERROR_FILE_NOT_FOUND)
+            status = ERROR_SUCCESS;
+        if (status == ERROR_SUCCESS)
+            RemovePortRecord(port);
+    }
+    MonitorUnlock();
+    if (status != ERROR_SUCCESS) {
+        SetLastError(static_cast<DWORD>(status));
+        return FALSE;
+    }
+    return TRUE;
 }

@@ -266,8 +266,7 @@ static const char* const kPortTypeKeys[] = {"IDS_LPR_PORT", "IDS_IPP_PORT", "IDS
 static const char* const kPortTypeFallbacks[] = {PRODUCT_DESCRIPTOR " LPR Port", PRODUCT_DESCRIPTOR " IPP Port",
                                                  PRODUCT_DESCRIPTOR " E-mail Port", PRODUCT_DESCRIPTOR " Raw Port"};
 
-// The port-type name of a protocol: the catalogue's, else the built-in one.
-static void PortTypeName(DWORD protocol, char* text, DWORD size)
+void PortTypeName(DWORD protocol, char* text, DWORD size)
 {
     CatalogueText(MESSAGE_CATALOGUE, MESSAGE_SECTION, kPortTypeKeys[protocol], ArgNone(), text, size);
     if (text[0] == '\0')

@@ -48,6 +48,18 @@ void Usage()
             "                                 print FILE (standard input for - or none) through PORT;\n"
             "                                 a PORT the monitor does not know is printed to as a file\n"
             "  job ID pause|resume|delete     control a job that another spoolhost prints\n"
+            "  add NAME --lpr HOST QUEUE [--port N] [--no-byte-count]\n"
+            "  add NAME --raw HOST [PORT]\n"
+            "  add NAME --ipp URL [--chunked] [--language L]\n"
+            "  add NAME --email SMTP FROM TO[,TO...] [--from-name TEXT]\n"
+            "                                 write a new port's key and let the monitor take it over\n"
+            "  delete NAME                    delete a port (memory and registry)\n"
+            "  configure NAME                 open the port's configuration dialog (needs a display)\n"
+            "  wizard                         open the add-port wizard (needs a display)\n"
+            "  install-monitor DIR [--lang en|ja]\n"
+            "                                 copy the monitor, its catalogues and the mailer into DIR\n"
+            "                                 and register them (InstallPath, Driver)\n"
+            "  uninstall-monitor DIR          remove exactly what install-monitor added\n"
             "--log prints the spooler calls the monitor made.\n");
 }
 
@@ -486,6 +498,513 @@ int ControlJob(const std::vector<std::string>& c)
     }
 }
 
+// ---------------------------------------------------------------------------
+// Port administration: new ports, deletion, the dialogs.
+
+// One registry value of a new port.
+struct PortValue {
+    std::string name;
+    DWORD type;
+    std::string data; // the value's bytes
+};
+
+struct NewPortSpec {
+    std::string name;
+    std::vector<PortValue> values; // in the order a new port gets them
+};
+
+// Widest texts the monitor reads back (field size less the terminator).
+const size_t kHostChars = 64;
+const size_t kQueueChars = 32;
+const size_t kUrlChars = 256;
+const size_t kSmtpChars = 32;
+const size_t kAddressChars = 64;
+const size_t kFromNameChars = 255;
+const size_t kRecipientsChars = 6499;
+const size_t kLanguageChars = 16;
+const size_t kPortNameChars = 255;
+
+PortValue Dword(const char* name, DWORD value)
+{
+    return PortValue{name, REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value)};
+}
+
+// Texts are stored with their length, without a terminator, as the monitor
+// stores them for a new port.
+PortValue Text(const char* name, const std::string& text, DWORD type = REG_SZ)
+{
+    return PortValue{name, type, text};
+}
+
+bool ParsePortNumber(const std::string& text, DWORD* number)
+{
+    ULONGLONG value = 0;
+    if (!ParseCount(text, &value) || value == 0 || value > 65535)
+        return false;
+    *number = static_cast<DWORD>(value);
+    return true;
+}
+
+// --lpr HOST QUEUE [--port N] [--no-byte-count]
+bool LprValues(const std::vector<std::string>& a, NewPortSpec* spec)
+{
+    DWORD port = 515, noByteCount = 0;
+    if (a.size() < 2 || a[0].empty() || a[0].size() > kHostChars || a[1].empty() || a[1].size() > kQueueChars)
+        return false;
+    for (size_t i = 2; i < a.size(); ++i) {
+        if (a[i] == "--no-byte-count")
+            noByteCount = 1;
+        else if (!(a[i] == "--port" && i + 1 < a.size() && ParsePortNumber(a[++i], &port)))
+            return false;
+    }
+    spec->values.insert(spec->values.end(), {Dword("CmdTmout", 900000), Dword("DatTmout", 900000), Text("HostName", a[0]),
+                                             Text("PortName", a[1]), Dword("PortNum", port), Dword("NonRFCPorts", 1)});
+    if (noByteCount)
+        spec->values.push_back(Dword("NonByteCount", 1));
+    return true;
+}
+
+// --raw HOST [PORT]
+bool RawValues(const std::vector<std::string>& a, NewPortSpec* spec)
+{
+    DWORD port = 9100;
+    if (a.empty() || a.size() > 2 || a[0].empty() || a[0].size() > kHostChars || (a.size() == 2 && !ParsePortNumber(a[1], &port)))
+        return false;
+    spec->values.insert(spec->values.end(),
+                        {Dword("CmdTmout", 900000), Dword("DatTmout", 900000), Text("HostName", a[0]), Dword("PortNum", port)});
+    return true;
+}
+
+// --ipp URL [--chunked] [--language L]
+bool IppValues(const std::vector<std::string>& a, NewPortSpec* spec)
+{
+    DWORD chunked = 0;
+    std::string language = "en-us";
+    if (a.empty() || a[0].empty() || a[0].size() > kUrlChars)
+        return false;
+    for (size_t i = 1; i < a.size(); ++i) {
+        if (a[i] == "--chunked")
+            chunked = 1;
+        else if (a[i] == "--language" && i + 1 < a.size() && a[i + 1].size() <= kLanguageChars)
+            language = a[++i];
+        else
+            return false;
+    }
+    spec->values.insert(spec->values.end(),
+                        {Dword("CmdTmout", 180000), Dword("DatTmout", 180000), Text("URL", a[0]), Dword("UseProxy", 0),
+                         Text("ProxyName", ""), Dword("ProxyNum", 0), Dword("Chunked", chunked), Dword("MaxChunk", 4096),
+                         Text("Language", language), Dword("Base64", 0), Text("UserName", ""),
+                         Text("PassWord", std::string(1, '\0'), REG_BINARY), Dword("JobSheets", 0)});
+    return true;
+}
+
+// --email SMTP FROM TO[,TO...] [--from-name TEXT]
+bool EmailValues(const std::vector<std::string>& a, NewPortSpec* spec)
+{
+    if (a.size() < 3 || a[0].empty() || a[0].size() > kSmtpChars || a[1].empty() || a[1].size() > kAddressChars ||
+        a[2].empty() || a[2].size() > kRecipientsChars)
+        return false;
+    std::string fromName = a[1];
+    for (size_t i = 3; i < a.size(); ++i) {
+        if (a[i] == "--from-name" && i + 1 < a.size() && a[i + 1].size() <= kFromNameChars)
+            fromName = a[++i];
+        else
+            return false;
+    }
+    spec->values.insert(spec->values.end(),
+                        {Text("SmtpServer", a[0]), Text("FromName", fromName), Text("FromAddr", a[1]), Text("ToAddr", a[2]),
+                         Text("Subject", "", REG_BINARY), Text("Body", "", REG_BINARY), Text("Signature", "", REG_BINARY),
+                         Dword("NoPrint", 0), Dword("EditBody", 0), Dword("DivideFile", 0), Dword("DivideSize", 50),
+                         Dword("CharCode", 0), Text("AuthID", ""), Text("AuthPass", "", REG_BINARY), Dword("AuthType", 0)});
+    return true;
+}
+
+// add NAME --lpr|--raw|--ipp|--email ...: the values of the new port, after
+// the ones every port has (Reconnection is filled in when written).
+bool ParseAddArguments(const std::vector<std::string>& c, NewPortSpec* spec)
+{
+    if (c.size() < 3 || c[1].empty() || c[1].size() > kPortNameChars || c[1].find('\\') != std::string::npos || c[1][0] == '-')
+        return false;
+    spec->name = c[1];
+    const std::string& kind = c[2];
+    std::vector<std::string> rest(c.begin() + 3, c.end());
+    DWORD protocol = kind == "--lpr" ? 0 : kind == "--ipp" ? 1 : kind == "--email" ? 2 : kind == "--raw" ? 3 : 4;
+    spec->values = {Dword("PrintMode", protocol), Dword("NonSpool", 0), Dword("Reconnection", 0)};
+    switch (protocol) {
+    case 0: return LprValues(rest, spec);
+    case 1: return IppValues(rest, spec);
+    case 2: return EmailValues(rest, spec);
+    case 3: return RawValues(rest, spec);
+    default: return false;
+    }
+}
+
+// The monitor-wide Reconnection that a new port takes over; 0 when absent.
+DWORD MonitorReconnection(const std::string& monitorKey)
+{
+    DWORD value = 0, size = sizeof value, type = REG_NONE;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, monitorKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return 0;
+    if (RegQueryValueExA(key, "Reconnection", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
+        type != REG_DWORD || size != sizeof value)
+        value = 0;
+    RegCloseKey(key);
+    return value;
+}
+
+// Creates the port key with the spec's values; false (nothing changed) when
+// the key exists already or cannot be created.
+bool WriteNewPortKey(const std::string& monitorKey, NewPortSpec spec, std::string* error)
+{
+    std::string subkey = monitorKey + "\\Ports\\" + spec.name;
+    HKEY key;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
+                        &disposition) != ERROR_SUCCESS) {
+        *error = "cannot create the key of port " + spec.name;
+        return false;
+    }
+    if (disposition == REG_OPENED_EXISTING_KEY) {
+        RegCloseKey(key);
+        *error = "port " + spec.name + " is registered already";
+        return false;
+    }
+    spec.values[2] = Dword("Reconnection", MonitorReconnection(monitorKey));
+    for (const PortValue& value : spec.values)
+        RegSetValueExA(key, value.name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(value.data.data()),
+                       static_cast<DWORD>(value.data.size()));
+    RegCloseKey(key);
+    return true;
+}
+
+bool IsListed(const LoadedMonitor& monitor, const std::string& name)
+{
+    std::vector<BYTE> buffer;
+    DWORD count = 0;
+    if (!Enumerate(monitor, 1, &buffer, &count))
+        return false;
+    const PORT_INFO_1A* info = reinterpret_cast<const PORT_INFO_1A*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i)
+        if (lstrcmpiA(info[i].pName, name.c_str()) == 0)
+            return true;
+    return false;
+}
+
+std::string MonitorNameOf(const std::string& monitorKey)
+{
+    size_t slash = monitorKey.find_last_of('\\');
+    return slash == std::string::npos ? monitorKey : monitorKey.substr(slash + 1);
+}
+
+// The port key is written while the monitor runs, then AddPort without a
+// window has the monitor take it over at once, as a spooler would.
+int AddNewPort(const LoadedMonitor& monitor, const std::string& monitorKey, const NewPortSpec& spec)
+{
+    std::string error;
+    if (IsListed(monitor, spec.name)) {
+        printf("port %s exists already\n", spec.name.c_str());
+        return 1;
+    }
+    if (!WriteNewPortKey(monitorKey, spec, &error)) {
+        printf("%s\n", error.c_str());
+        return 1;
+    }
+    char server[] = "";
+    std::string monitorName = MonitorNameOf(monitorKey);
+    if (!monitor.table.pfnAddPort(server, nullptr, &monitorName[0]) || !IsListed(monitor, spec.name)) {
+        printf("AddPort did not take port %s over (error %lu); its key is removed again\n", spec.name.c_str(),
+               static_cast<unsigned long>(GetLastError()));
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (monitorKey + "\\Ports\\" + spec.name).c_str());
+        return 1;
+    }
+    printf("added %s\n", spec.name.c_str());
+    return 0;
+}
+
+int DeleteNamedPort(const LoadedMonitor& monitor, const std::string& name)
+{
+    char server[] = "";
+    std::string text = name;
+    if (!monitor.table.pfnDeletePort(server, nullptr, &text[0])) {
+        printf("DeletePort %s failed: error %lu\n", name.c_str(), static_cast<unsigned long>(GetLastError()));
+        return 1;
+    }
+    printf("deleted %s\n", name.c_str());
+    return 0;
+}
+
+// An invisible top-level window to own the monitor's dialogs, as the
+// spooler's caller window would.
+HWND OwnerWindow()
+{
+    return CreateWindowExA(0, "STATIC", "spoolhost", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+int RunDialogCommand(const LoadedMonitor& monitor, const std::string& monitorKey, const std::vector<std::string>& c)
+{
+    char server[] = "";
+    HWND owner = OwnerWindow();
+    BOOL result = FALSE;
+    std::string text = c[0] == "configure" ? c[1] : MonitorNameOf(monitorKey);
+    SetLastError(0);
+    if (c[0] == "configure")
+        result = monitor.table.pfnConfigurePort(server, owner, &text[0]);
+    else
+        result = monitor.table.pfnAddPort(server, owner, &text[0]);
+    DWORD error = GetLastError();
+    if (owner)
+        DestroyWindow(owner);
+    const char* operation = c[0] == "configure" ? "ConfigurePort" : "AddPort";
+    if (!result) {
+        printf("%s: FALSE (error %lu)\n", operation, static_cast<unsigned long>(error));
+        return 1;
+    }
+    printf("%s: TRUE\n", operation);
+    return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Installer: install-monitor copies the monitor, its catalogues and the
+// mailer into a directory and registers them; it records what it did in a
+// list in that directory, from which uninstall-monitor undoes exactly that.
+
+const char kInstallRecord[] = "INSTALL.LST";
+const char kMailer[] = "Sendmail.exe";
+
+std::string ProgramDir()
+{
+    char path[MAX_PATH + 1] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string text = path;
+    return text.substr(0, text.find_last_of('\\') + 1);
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// One line of the record: what was done, and its object.
+struct InstallStep {
+    std::string action; // "directory", "key", "file", "value", "restore"
+    std::string name;
+    std::string text; // the earlier value of a restored value
+};
+
+struct InstallRecord {
+    std::string dir;
+    std::string monitorKey;
+    std::vector<InstallStep> steps;
+};
+
+bool WriteRecord(const InstallRecord& record)
+{
+    std::string text = "monitor-key\t" + record.monitorKey + "\r\n";
+    for (const InstallStep& step : record.steps)
+        text += step.action + "\t" + step.name + "\t" + step.text + "\r\n";
+    HANDLE file = CreateFileA((record.dir + "\\" + kInstallRecord).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == text.size();
+}
+
+bool ReadRecord(const std::string& dir, InstallRecord* record)
+{
+    HANDLE file = CreateFileA((dir + "\\" + kInstallRecord).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    char block[8192];
+    DWORD got = 0;
+    BOOL ok = ReadFile(file, block, sizeof block, &got, nullptr);
+    CloseHandle(file);
+    if (!ok || got == sizeof block)
+        return false;
+    record->dir = dir;
+    std::string text(block, got);
+    for (size_t start = 0, end; start < text.size(); start = end + 2) {
+        end = text.find("\r\n", start);
+        if (end == std::string::npos)
+            return false;
+        std::string line = text.substr(start, end - start);
+        size_t tab1 = line.find('\t'), tab2 = tab1 == std::string::npos ? tab1 : line.find('\t', tab1 + 1);
+        if (tab1 == std::string::npos)
+            return false;
+        if (line.compare(0, tab1, "monitor-key") == 0)
+            record->monitorKey = line.substr(tab1 + 1);
+        else if (tab2 != std::string::npos)
+            record->steps.push_back(InstallStep{line.substr(0, tab1), line.substr(tab1 + 1, tab2 - tab1 - 1), line.substr(tab2 + 1)});
+    }
+    return !record->monitorKey.empty();
+}
+
+bool KeyIsEmpty(const std::string& subkey)
+{
+    HKEY key;
+    DWORD subkeys = 1, values = 1;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return subkeys == 0 && values == 0;
+}
+
+void SetTextValue(const std::string& subkey, const std::string& name, const std::string& text)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+}
+
+// Undoes the steps in reverse order. The monitor key and the directory go
+// only when nothing else is left in them.
+void UndoInstall(const InstallRecord& record)
+{
+    DeleteFileA((record.dir + "\\" + kInstallRecord).c_str());
+    for (auto step = record.steps.rbegin(); step != record.steps.rend(); ++step) {
+        if (step->action == "file") {
+            DeleteFileA((record.dir + "\\" + step->name).c_str());
+        } else if (step->action == "value") {
+            HKEY key;
+            if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, record.monitorKey.c_str(), 0, KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+                RegDeleteValueA(key, step->name.c_str());
+                RegCloseKey(key);
+            }
+        } else if (step->action == "restore") {
+            SetTextValue(record.monitorKey, step->name, step->text);
+        } else if (step->action == "key") {
+            if (KeyIsEmpty(record.monitorKey))
+                RegDeleteKeyA(HKEY_LOCAL_MACHINE, record.monitorKey.c_str());
+        } else if (step->action == "directory") {
+            RemoveDirectoryA(record.dir.c_str());
+        }
+    }
+}
+
+// Sets a REG_SZ value of the monitor key, recording how to undo it: an
+// earlier text value is restored, a new value removed.
+bool RegisterValue(InstallRecord* record, const char* name, const std::string& text)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, record->monitorKey.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    char old[MAX_PATH + 1] = "";
+    DWORD size = sizeof old - 1, type = REG_NONE;
+    LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(old), &size);
+    bool restorable = status == ERROR_SUCCESS && type == REG_SZ && !strpbrk(old, "\r\n");
+    if (status == ERROR_SUCCESS && !restorable) {
+        RegCloseKey(key);
+        return false; // an earlier value this list cannot hold
+    }
+    record->steps.push_back(InstallStep{restorable ? "restore" : "value", name, restorable ? std::string(old) : ""});
+    bool ok = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>(text.size() + 1)) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return ok;
+}
+
+// The files to install: source path and name in the directory.
+std::vector<std::pair<std::string, std::string>> InstallFiles(const std::string& dll, const std::string& language)
+{
+    std::string catalogues = ProgramDir() + "catalogues\\" + language + "\\";
+    std::vector<std::pair<std::string, std::string>> files = {
+        {dll, BaseName(dll)}, {catalogues + "CRVMES.INI", "CRVMES.INI"}, {catalogues + "CRVDLG.INI", "CRVDLG.INI"}};
+    if (FileExists(ProgramDir() + kMailer))
+        files.push_back({ProgramDir() + kMailer, kMailer});
+    return files;
+}
+
+bool CopyInstallFiles(InstallRecord* record, const std::vector<std::pair<std::string, std::string>>& files, std::string* error)
+{
+    for (const auto& file : files) {
+        if (!CopyFileA(file.first.c_str(), (record->dir + "\\" + file.second).c_str(), TRUE)) {
+            *error = "cannot copy " + file.first + " (error " + std::to_string(GetLastError()) + ")";
+            return false;
+        }
+        record->steps.push_back(InstallStep{"file", file.second, ""});
+    }
+    return true;
+}
+
+bool RegisterMonitor(InstallRecord* record, const std::string& dll, std::string* error)
+{
+    HKEY key;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, record->monitorKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                        &key, &disposition) != ERROR_SUCCESS) {
+        *error = "cannot create HKLM\\" + record->monitorKey;
+        return false;
+    }
+    RegCloseKey(key);
+    if (disposition == REG_CREATED_NEW_KEY)
+        record->steps.push_back(InstallStep{"key", "", ""});
+    if (!RegisterValue(record, "InstallPath", record->dir) || !RegisterValue(record, "Driver", BaseName(dll))) {
+        *error = "cannot set InstallPath and Driver";
+        return false;
+    }
+    return true;
+}
+
+// install-monitor DIR [--lang en|ja]
+int InstallMonitor(const Options& options, const std::string& monitorKey)
+{
+    const std::vector<std::string>& c = options.command;
+    std::string language = c.size() == 4 && c[2] == "--lang" ? c[3] : "en";
+    if ((c.size() != 2 && c.size() != 4) || (language != "en" && language != "ja") || monitorKey.empty()) {
+        Usage();
+        return 2;
+    }
+    InstallRecord record{c[1], monitorKey, {}};
+    std::vector<std::pair<std::string, std::string>> files = InstallFiles(options.dll, language);
+    std::vector<std::string> names = {kInstallRecord};
+    for (const auto& file : files)
+        names.push_back(file.second);
+    for (const std::string& name : names)
+        if (FileExists(record.dir + "\\" + name)) {
+            printf("%s already holds %s; run uninstall-monitor first\n", record.dir.c_str(), name.c_str());
+            return 1;
+        }
+    if (!FileExists(record.dir)) {
+        if (!CreateDirectoryA(record.dir.c_str(), nullptr)) {
+            printf("cannot create %s\n", record.dir.c_str());
+            return 1;
+        }
+        record.steps.push_back(InstallStep{"directory", "", ""});
+    }
+    std::string error;
+    if (!CopyInstallFiles(&record, files, &error) || !RegisterMonitor(&record, options.dll, &error) || !WriteRecord(record)) {
+        printf("install failed: %s\n", error.empty() ? "cannot write the install list" : error.c_str());
+        UndoInstall(record);
+        return 1;
+    }
+    printf("installed %zu file(s) into %s; HKLM\\%s: InstallPath, Driver\n", files.size(), record.dir.c_str(), monitorKey.c_str());
+    return 0;
+}
+
+// uninstall-monitor DIR
+int UninstallMonitor(const std::vector<std::string>& c)
+{
+    InstallRecord record;
+    if (c.size() != 2) {
+        Usage();
+        return 2;
+    }
+    if (!ReadRecord(c[1], &record)) {
+        printf("%s holds no readable install list\n", c[1].c_str());
+        return 1;
+    }
+    UndoInstall(record);
+    printf("uninstalled from %s\n", record.dir.c_str());
+    return 0;
+}
+
 int RunCommand(const LoadedMonitor& monitor, const Options& options, const PrintRequest& request)
 {
     const std::vector<std::string>& c = options.command;
@@ -499,6 +1018,13 @@ int RunCommand(const LoadedMonitor& monitor, const Options& options, const Print
     }
     if (c[0] == "open" && c.size() == 2)
         return OpenAndClose(monitor, c[1]);
+    NewPortSpec spec;
+    if (c[0] == "add" && ParseAddArguments(c, &spec))
+        return AddNewPort(monitor, MonitorKeyOf(options.dll), spec);
+    if (c[0] == "delete" && c.size() == 2)
+        return DeleteNamedPort(monitor, c[1]);
+    if ((c[0] == "configure" && c.size() == 2) || (c[0] == "wizard" && c.size() == 1))
+        return RunDialogCommand(monitor, MonitorKeyOf(options.dll), c);
     Usage();
     return 2;
 }
@@ -541,6 +1067,15 @@ int main(int argc, char** argv)
         return SetValues(key, {"InstallPath=" + c[1]});
     if (c[0] == "job")
         return ControlJob(c);
+    if (c[0] == "install-monitor")
+        return InstallMonitor(options, key);
+    if (c[0] == "uninstall-monitor")
+        return UninstallMonitor(c);
+    NewPortSpec spec;
+    if (c[0] == "add" && (key.empty() || !ParseAddArguments(c, &spec))) {
+        Usage();
+        return 2;
+    }
     PrintRequest request;
     if (c[0] == "print") {
         std::string error;
