@@ -6,4 +6,5 @@ set(PURE_SOURCES
     src/text/font_spec.cpp
     src/ipp/parse_number.cpp
     src/ipp/printer_url.cpp
+    src/net/lpr_format.cpp
 )

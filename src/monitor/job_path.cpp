@@ -13,6 +13,7 @@
 #include "monitor/sender.h"
 #include "monitor/spool_file.h"
 #include "monitor/timing.h"
+#include "net/socket_layer.h"
 
 static const int kPrinterOpenAttempts = 120;
 static const DWORD kSpoolBlock = 16384;
@@ -117,10 +118,11 @@ static bool IsRegisteredPort(const char* name)
 
 static void ResetConnections(PortRecord* port)
 {
+    // A connection left open by an earlier job is reset, never forgotten.
     if (LprSettings* lpr = LprOf(port))
-        lpr->connection = INVALID_SOCKET;
+        CloseConnection(port, &lpr->connection, CLOSE_ABORT);
     if (RawSettings* raw = RawOf(port))
-        raw->connection = INVALID_SOCKET;
+        CloseConnection(port, &raw->connection, CLOSE_ABORT);
     if (IppSettings* ipp = IppOf(port)) {
         ipp->connection = INVALID_SOCKET;
         ipp->statusConnection = INVALID_SOCKET;
@@ -437,8 +439,8 @@ BOOL WINAPI EndDocPort(HANDLE handle)
     else if (port->sendFromSpool == 1)
         result = SendFromSpool(port);
     DWORD protocol = port->protocol <= PROTOCOL_FILE ? port->protocol : PROTOCOL_FILE;
-    if (g_senders[protocol].endJob)
-        g_senders[protocol].endJob(port);
+    if (g_senders[protocol].endJob && !g_senders[protocol].endJob(port))
+        result = FALSE;
     CloseErrorWindow(port);
     StopJobWatcher(port);
     ReleaseJobResources(port);

@@ -43,6 +43,10 @@ struct LprSettings {
     WORD portNumber;
     DWORD nonRfcPorts;
     DWORD noByteCount;
+    // What the data-file command of the open job announced: the exact size
+    // (byteCounted 1, announcedSize bytes), or a stream ended by the close.
+    DWORD byteCounted;
+    DWORD announcedSize;
 };
 
 struct RawSettings {

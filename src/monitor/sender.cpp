@@ -2,6 +2,8 @@
 #include "monitor/sender.h"
 
 #include "monitor/error_reporter.h"
+#include "net/lpr_client.h"
+#include "net/raw_sender.h"
 
 // Stands in for a protocol whose sender this build lacks: the job fails
 // visibly (connection lost) instead of pretending to print.
@@ -14,10 +16,10 @@ static BOOL UnavailableSend(PortRecord* port, const BYTE*, DWORD, DWORD* count)
 }
 
 SenderOps g_senders[PROTOCOL_FILE + 1] = {
-    {UnavailableSend, nullptr}, // LPR
+    {LprWrite, LprEndJob},      // LPR
     {UnavailableSend, nullptr}, // IPP
     {UnavailableSend, nullptr}, // e-mail
-    {UnavailableSend, nullptr}, // Raw
+    {RawWrite, RawEndJob},      // Raw
     {FileWrite, nullptr},       // local file
 };
 

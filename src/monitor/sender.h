@@ -4,8 +4,9 @@
 
 #include "monitor/port_record.h"
 
-// Called by EndDocPort after any replay; its result is not used.
-typedef void (*EndJobFunction)(PortRecord* port);
+// Called by EndDocPort after any replay; FALSE when the job could not be
+// finished, which EndDocPort reports as its own failure.
+typedef BOOL (*EndJobFunction)(PortRecord* port);
 
 struct SenderOps {
     SendFunction send;     // never NULL once installed

@@ -1,0 +1,236 @@
+#!/bin/bash
+# Raw (TCP) sending benchmark: one large file sent to the same loopback sink
+# several ways, each delivery checked with cmp; medians of several runs with
+# throughput, the sender's CPU time and peak memory, and ratios to the
+# ceiling (socat to socat).
+#
+#   raw_bench.sh [--size SIZE] [--runs N] [--ways "w1 w2 ..."]
+#     SIZE  bytes, or with a suffix K, M or G (default 1G)
+#     N     measured runs per way after one warm-up run (default 5)
+#
+# Ways:
+#   spoolhost      the spooler host printing through a Raw port of the monitor
+#                  (4 KiB WritePort blocks, the host's default)
+#   spoolhost-64k  the same with 64 KiB blocks
+#   socat          socat from the file to the sink: the ceiling
+#   cups           the CUPS "socket" backend (Debian's cups package, unpacked
+#                  into build/peers/cups by ./run bench)
+#   lpr            reserved: defined by bench/lpr_way.sh when that file exists
+#
+# A way W is four functions: prepare_W (once), command_W (sets CMD to the
+# sender's command line), delivered_W (prints the path of what arrived) and
+# finish_W (once). bench/*_way.sh files are sourced and may add ways to WAYS.
+#
+# Needs a private network namespace with only lo, and a Wine session
+# (WINEPREFIX, a running wineserver): ./run bench provides both. Everything
+# listens on 127.0.0.1 only; every server is stopped at the end.
+set -euo pipefail
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+ROOT=$(cd "$HERE/.." && pwd)
+BUILD=$ROOT/build
+BIN=$BUILD/x86_64/bin
+WORK=$BUILD/bench # on disk, not tmpfs
+PEERS=$ROOT/tests/peers
+CUPS_SOCKET=$BUILD/peers/cups/usr/lib/cups/backend-available/socket
+SINK_LIFETIME=7200
+
+SIZE_TEXT=1G
+RUNS=5
+WAYS=(spoolhost spoolhost-64k socat cups)
+CHOSEN=
+
+while (($#)); do
+    case $1 in
+        --size) SIZE_TEXT=$2; shift 2 ;;
+        --runs) RUNS=$2; shift 2 ;;
+        --ways) CHOSEN=$2; shift 2 ;;
+        *) sed -n '2,25p' "$0" >&2; exit 2 ;;
+    esac
+done
+
+log() { printf '== %s\n' "$*" >&2; }
+
+bytes_of() { # 10M -> 10485760
+    local text=$1 number unit
+    number=${text%[KkMmGg]}
+    unit=${text:${#number}}
+    case $unit in
+        K|k) echo $((number * 1024)) ;;
+        M|m) echo $((number * 1024 * 1024)) ;;
+        G|g) echo $((number * 1024 * 1024 * 1024)) ;;
+        *) echo "$number" ;;
+    esac
+}
+SIZE=$(bytes_of "$SIZE_TEXT")
+INPUT=$WORK/input-$SIZE_TEXT.bin
+OUTPUT=$WORK/sink-output.bin
+SINK_PORT=9100
+
+# ---- the shared Raw sink -------------------------------------------------
+start_sink() {
+    rm -rf "$WORK/sink"
+    "$PEERS/run_peer.sh" --ready-port "$SINK_PORT" "$WORK/sink" "$SINK_LIFETIME" \
+        socat -u -b 1048576 "TCP-LISTEN:$SINK_PORT,bind=127.0.0.1,reuseaddr,fork" \
+        "OPEN:$OUTPUT,creat,trunc,wronly" >/dev/null 2>&1 &
+    local i
+    for i in $(seq 200); do
+        [[ -e $WORK/sink/ready ]] && return 0
+        sleep 0.05
+    done
+    log "the sink did not start"; return 1
+}
+
+stop_sink() {
+    [[ -d $WORK/sink ]] || return 0
+    touch "$WORK/sink/stop"
+    local i
+    for i in $(seq 200); do
+        [[ -e $WORK/sink/gone ]] && return 0
+        sleep 0.05
+    done
+}
+
+# ---- ways ----------------------------------------------------------------
+wine_path() { winepath -w "$1" 2>/dev/null; }
+
+prepare_spoolhost() {
+    mkdir -p "$WORK/install"
+    wine "$BIN/spoolhost.exe" install "$(wine_path "$WORK/install")" >/dev/null 2>&1
+    wine "$BIN/spoolhost.exe" setport RAWBENCH 'PrintMode#=3' HostName=127.0.0.1 "PortNum#=$SINK_PORT" \
+        'DatTmout#=60000' 'CmdTmout#=60000' >/dev/null 2>&1
+    SPOOL_INPUT=$(wine_path "$INPUT")
+}
+command_spoolhost() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPUT"); }
+delivered_spoolhost() { echo "$OUTPUT"; }
+finish_spoolhost() { :; }
+
+prepare_spoolhost-64k() { [[ -n ${SPOOL_INPUT:-} ]] || prepare_spoolhost; }
+command_spoolhost-64k() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPUT" --block 65536); }
+delivered_spoolhost-64k() { echo "$OUTPUT"; }
+finish_spoolhost-64k() { :; }
+
+prepare_socat() { :; }
+command_socat() { CMD=(socat -u -b 1048576 "$INPUT" "TCP:127.0.0.1:$SINK_PORT"); }
+delivered_socat() { echo "$OUTPUT"; }
+finish_socat() { :; }
+
+prepare_cups() {
+    [[ -x $CUPS_SOCKET ]] || { log "no CUPS socket backend at $CUPS_SOCKET (./run bench unpacks it)"; return 1; }
+}
+command_cups() { CMD=(env "DEVICE_URI=socket://127.0.0.1:$SINK_PORT" "$CUPS_SOCKET" 1 user title 1 '' "$INPUT"); }
+delivered_cups() { echo "$OUTPUT"; }
+finish_cups() { :; }
+
+for extra in "$HERE"/*_way.sh; do
+    [[ -e $extra ]] && source "$extra"
+done
+[[ -n $CHOSEN ]] && read -r -a WAYS <<<"$CHOSEN"
+
+# ---- measuring -----------------------------------------------------------
+CLK_TCK=$(getconf CLK_TCK)
+
+# PID of this session's wineserver (its working directory is named after the prefix's device and inode).
+wineserver_pid() {
+    local name p
+    name=server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+    for p in $(pgrep wineserver || true); do
+        [[ $(readlink "/proc/$p/cwd" 2>/dev/null) == */"$name" ]] && { echo "$p"; return; }
+    done
+}
+
+cpu_ms_of() { # pid -> user+system ms so far (0 when gone)
+    local stat fields
+    read -r stat 2>/dev/null <"/proc/$1/stat" || { echo 0; return; }
+    read -r -a fields <<<"${stat##*) }"
+    echo $(((fields[11] + fields[12]) * 1000 / CLK_TCK))
+}
+
+# Waits until the delivered file has the input's size (the sink may still be
+# writing when the sender ends), then compares.
+check_delivery() { # path
+    local i
+    for i in $(seq 600); do
+        [[ $(stat -c %s "$1" 2>/dev/null || echo -1) -eq $SIZE ]] && break
+        sleep 0.05
+    done
+    cmp -s "$INPUT" "$1"
+}
+
+# One run: "wall_ms cpu_ms rss_kb server_cpu_ms"; fails when the delivery differs.
+run_once() { # way
+    local way=$1 timing server before after
+    rm -f "$OUTPUT"
+    "command_$way"
+    timing=$(mktemp)
+    server=$(wineserver_pid || true)
+    before=$([[ -n $server ]] && cpu_ms_of "$server" || echo 0)
+    local start=${EPOCHREALTIME//[.,]/}
+    # time's own -o file would be the sender's descriptor 3 (a CUPS backend's
+    # back channel): dash closes 3 and 4 and executes the sender in its place.
+    /usr/bin/time -f '%U %S %M' -o "$timing" /bin/sh -c 'exec "$@" 3<&- 4<&-' sh "${CMD[@]}" >/dev/null 2>&1 ||
+        { log "$way: the sender failed"; rm -f "$timing"; return 1; }
+    local end=${EPOCHREALTIME//[.,]/}
+    after=$([[ -n $server ]] && cpu_ms_of "$server" || echo 0)
+    # -1: no wineserver, or not the same one throughout (not measured).
+    [[ -n $server && $(wineserver_pid || true) == "$server" ]] || { before=1; after=0; }
+    local user system rss
+    read -r user system rss <"$timing"
+    rm -f "$timing"
+    check_delivery "$("delivered_$way")" || { log "$way: the delivered bytes differ from the input ($(stat -c %s "$("delivered_$way")" 2>/dev/null || echo no) of $SIZE bytes)"; return 1; }
+    awk -v w=$(((10#$end - 10#$start) / 1000)) -v u="$user" -v s="$system" -v r="$rss" -v d=$((after - before)) \
+        'BEGIN { printf "%d %d %d %d\n", w, (u + s) * 1000, r, d }'
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) exit; if (NR % 2) print v[(NR + 1) / 2]; else print int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+
+# ---- main ----------------------------------------------------------------
+mkdir -p "$WORK"
+if [[ ! -f $INPUT || $(stat -c %s "$INPUT") -ne $SIZE ]]; then
+    log "making the input: $SIZE bytes in $INPUT"
+    head -c "$SIZE" /dev/urandom >"$INPUT.part" && mv "$INPUT.part" "$INPUT"
+fi
+trap 'stop_sink; rm -f "$OUTPUT"' EXIT
+start_sink
+
+ACTIVE=()
+for way in "${WAYS[@]}"; do
+    if "prepare_$way"; then ACTIVE+=("$way"); else log "skipping $way"; fi
+done
+
+declare -A RESULTS
+for way in "${ACTIVE[@]}"; do
+    log "$way: warm-up"
+    run_once "$way" >/dev/null
+done
+for run in $(seq "$RUNS"); do
+    for way in "${ACTIVE[@]}"; do
+        line=$(run_once "$way")
+        log "$way run $run: $line (wall ms, cpu ms, peak KiB, wineserver cpu ms)"
+        RESULTS[$way]+="$line"$'\n'
+    done
+done
+for way in "${ACTIVE[@]}"; do "finish_$way"; done
+
+# The median of one column over the runs; negative values were not measured.
+field() { printf '%s' "${RESULTS[$1]}" | awk -v f="$2" 'NF && $f >= 0 { print $f }' | median; }
+
+printf '\nRaw send of %s bytes to a loopback sink; medians of %d runs (after one warm-up), every delivery checked with cmp\n' "$SIZE" "$RUNS"
+printf '%-14s %9s %10s %9s %11s %12s %10s %9s\n' way 'wall ms' 'MiB/s' 'cpu ms' 'peak MiB' 'server cpu' 'x ceiling' 'x cpu'
+ceiling_wall=
+ceiling_cpu=
+if [[ -n ${RESULTS[socat]:-} ]]; then
+    ceiling_wall=$(field socat 1)
+    ceiling_cpu=$(field socat 2)
+fi
+for way in "${ACTIVE[@]}"; do
+    wall=$(field "$way" 1); cpu=$(field "$way" 2); rss=$(field "$way" 3); server=$(field "$way" 4)
+    awk -v way="$way" -v size="$SIZE" -v w="$wall" -v c="$cpu" -v r="$rss" -v s="$server" \
+        -v cw="${ceiling_wall:-0}" -v cc="${ceiling_cpu:-0}" 'BEGIN {
+        rate = w > 0 ? size / 1048576 / (w / 1000) : 0
+        speed = (cw > 0 && w > 0) ? sprintf("%.2f", cw / w) : "-"
+        cost = (cc > 0) ? sprintf("%.2f", c / cc) : "-"
+        printf "%-14s %9d %10.1f %9d %11.1f %12s %10s %9s\n", way, w, rate, c, r / 1024, s == "" ? "-" : s, speed, cost
+    }'
+done
+printf '(x ceiling: throughput relative to socat; x cpu: sender CPU relative to socat; server cpu: the wineserver, for Wine senders)\n'
