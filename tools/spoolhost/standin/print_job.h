@@ -24,7 +24,7 @@ struct PrintRequest {
     std::string dataType = "RAW";
     std::string outputFile; // the document's output file; empty for none
     DWORD jobId = 1;
-    DWORD blockSize = 4096;
+    DWORD blockSize = 65536;
     ULONGLONG pauseAfter = kNoByteLimit;  // the job pauses once this many bytes went out
     ULONGLONG deleteAfter = kNoByteLimit; // the job is deleted once this many bytes went out
 };
