@@ -16,29 +16,6 @@ void Check(bool condition)
         std::abort();
 }
 
-// Reference model of ParseNumber in 64-bit arithmetic, reduced mod 2^32.
-int64_t NumberModel(const char* text, int radix)
-{
-    if (radix < 1)
-        return -1;
-    uint64_t value = 0;
-    for (const char* p = text; *p != '\0'; ++p) {
-        int worth;
-        if (*p >= '0' && *p <= '9')
-            worth = *p - '0';
-        else if (*p >= 'a' && *p <= 'f')
-            worth = *p - 'a' + 10;
-        else if (*p >= 'A' && *p <= 'F')
-            worth = *p - 'A' + 10;
-        else
-            return -1;
-        if (worth >= radix)
-            break;
-        value = (value * static_cast<uint64_t>(radix) + static_cast<uint64_t>(worth)) & 0xFFFFFFFFu;
-    }
-    return value >= 0x80000000u ? static_cast<int64_t>(value) - 0x100000000LL : static_cast<int64_t>(value);
-}
-
 bool StartsIgnoringCase(const char* text, const char* lower)
 {
     for (; *lower != '\0'; ++text, ++lower) {
@@ -55,12 +32,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 1)
         return 0;
-    const int radixes[] = {data[0] % 40 - 2, 10, 16};
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
     const char* url = text.c_str();
 
-    for (int radix : radixes)
-        Check(ParseNumber(url, radix) == NumberModel(url, radix));
+    // ParseNumber against the C library: the walk takes the digits below the
+    // radix and ends at the first other hex digit or the end (short texts
+    // only: no wrapping); any other character met first gives -1, and so
+    // does a radix below 1.
+    const size_t length = std::strlen(url);
+    const auto worth = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : (c | 0x20) >= 'a' && (c | 0x20) <= 'f' ? (c | 0x20) - 'a' + 10 : 99;
+    };
+    for (const int radix : {data[0] % 40 - 2, 10, 16}) {
+        const int32_t number = ParseNumber(url, radix);
+        size_t end = 0;
+        while (end < length && worth(url[end]) < radix)
+            ++end;
+        if (radix < 1 || (end < length && worth(url[end]) == 99))
+            Check(number == -1);
+        else if (radix >= 1 && radix <= 36 && end <= 6) // radix 1 takes only zeros
+            Check(number == (radix == 1 ? 0 : std::strtol(std::string(url, end).c_str(), nullptr, radix)));
+    }
 
     std::unique_ptr<char[]> host(new char[kUrlHostSize]);
     std::unique_ptr<char[]> path(new char[kUrlPathSize]);

@@ -9,6 +9,8 @@
 
 namespace {
 
+const uint32_t kUntouched = 0xDEADBEEF;
+
 struct Parsed {
     int result;
     std::string host;
@@ -16,177 +18,77 @@ struct Parsed {
     uint32_t port;
 };
 
-// Host and path in heap blocks of exactly their field sizes.
-Parsed Parse(const std::string& url, uint32_t port = 0xDEADBEEF)
+// The URL, host and path in heap blocks of exactly their sizes.
+Parsed Parse(const std::string& url)
 {
+    std::unique_ptr<char[]> text(new char[url.size() + 1]);
+    std::memcpy(text.get(), url.c_str(), url.size() + 1);
     std::unique_ptr<char[]> host(new char[kUrlHostSize]);
     std::unique_ptr<char[]> path(new char[kUrlPathSize]);
     std::memset(host.get(), 'Z', kUrlHostSize);
     std::memset(path.get(), 'Z', kUrlPathSize);
-    Parsed parsed;
-    parsed.result = ParsePrinterUrlText(url.c_str(), host.get(), path.get(), &port);
+    Parsed parsed{0, "", "", kUntouched};
+    parsed.result = ParsePrinterUrlText(text.get(), host.get(), path.get(), &parsed.port);
     EXPECT_NE(nullptr, std::memchr(host.get(), '\0', kUrlHostSize));
     EXPECT_NE(nullptr, std::memchr(path.get(), '\0', kUrlPathSize));
     parsed.host = host.get();
     parsed.path = path.get();
-    parsed.port = port;
     return parsed;
 }
 
 } // namespace
 
-TEST(PrinterUrlTest, FieldSizes)
+TEST(PrinterUrlTest, HostPortAndPath)
 {
-    EXPECT_EQ(65u, kUrlHostSize);
-    EXPECT_EQ(33u, kUrlPathSize);
-}
-
-TEST(PrinterUrlTest, IppWithPath)
-{
-    const Parsed p = Parse("ipp://10.1.2.3/ipp");
-    EXPECT_EQ(1, p.result);
-    EXPECT_EQ("10.1.2.3", p.host);
-    EXPECT_EQ(631u, p.port);
-    EXPECT_EQ("/ipp", p.path);
-}
-
-TEST(PrinterUrlTest, CapitalHttpWithPortAndNoPath)
-{
-    const Parsed p = Parse("HTTP://10.1.2.3:8080");
-    EXPECT_EQ(1, p.result);
-    EXPECT_EQ("10.1.2.3", p.host);
-    EXPECT_EQ(8080u, p.port);
-    EXPECT_EQ("/", p.path);
-}
-
-TEST(PrinterUrlTest, SchemeDefaultsAndCase)
-{
-    EXPECT_EQ(80u, Parse("http://printer/p").port);
-    EXPECT_EQ(80u, Parse("hTtP://printer").port);
-    EXPECT_EQ(631u, Parse("IPP://printer").port);
-    EXPECT_EQ(1, Parse("IpP://printer").result);
-}
-
-TEST(PrinterUrlTest, RefusedPortTexts)
-{
-    for (const char* url : {"http://h:0/", "http://h:abc/", "http://h:631x/", "http://h:/", "http://h:-1/",
-                            "http://h: 80/", "http://h:80:90/", "http://h:4294967295/"}) {
-        EXPECT_EQ(0, Parse(url).result) << url;
+    const std::string h63(63, 'h'), h64(64, 'h'), path32 = "/" + std::string(31, 'p');
+    const struct {
+        std::string url;
+        int result;
+        std::string host;
+        uint32_t port;
+        std::string path;
+    } cases[] = {
+        {"ipp://10.1.2.3/ipp", 1, "10.1.2.3", 631, "/ipp"}, {"HTTP://10.1.2.3:8080", 1, "10.1.2.3", 8080, "/"},
+        {"hTtP://printer", 1, "printer", 80, "/"},         {"IpP://printer", 1, "printer", 631, "/"},
+        {"http://h:12a/x", 1, "h", 12, "/x"},              // a hex letter ends the port text
+        {"ipp://h:70000", 1, "h", 70000, "/"},             // not refused above the TCP range
+        {"http://user@host/ipp", 1, "user@host", 80, "/ipp"},
+        // An empty host is refused, with the fields written as far as the parse got.
+        {"http:///ipp", 0, "", 80, "/ipp"}, {"ipp://", 0, "", 631, ""}, {"http://:8080/ipp", 0, "", 8080, "/ipp"},
+        {"http://" + h64, 1, h64, 80, "/"}, {"http://" + h63 + "/ipp", 1, h63, 80, "/ipp"},
+        // After 64 host characters the rest is not looked at, not even a "/" or a port.
+        {"http://" + h64 + "h/ipp/print", 1, h64, 80, "/"}, {"http://" + h64 + "/ipp", 1, h64, 80, "/"},
+        {"ipp://" + h64 + ":8080/x", 1, h64, 631, "/"},    {"http://" + std::string(100000, 'h'), 1, h64, 80, "/"},
+        // A path of 32 characters is taken; a longer one is cut and refused.
+        {"ipp://h" + path32, 1, "h", 631, path32},         {"ipp://h:8631" + path32 + "q", 0, "h", 8631, path32},
+        {"ipp://h/" + std::string(10000, 'x'), 0, "h", 631, "/" + std::string(31, 'x')},
+    };
+    for (const auto& c : cases) {
+        const Parsed p = Parse(c.url);
+        const std::string shown = c.url.substr(0, 80);
+        EXPECT_EQ(c.result, p.result) << shown;
+        EXPECT_EQ(c.host, p.host) << shown;
+        EXPECT_EQ(c.port, p.port) << shown;
+        EXPECT_EQ(c.path, p.path) << shown;
     }
 }
 
-TEST(PrinterUrlTest, PortTextEndedByAHexLetter)
+TEST(PrinterUrlTest, RefusedPortsAndSchemes)
 {
-    const Parsed p = Parse("http://h:12a/x");
-    EXPECT_EQ(1, p.result);
-    EXPECT_EQ(12u, p.port);
-    EXPECT_EQ("h", p.host);
-    EXPECT_EQ("/x", p.path);
-}
-
-TEST(PrinterUrlTest, PortsAboveTheTcpRangeAreNotRefused)
-{
-    const Parsed p = Parse("ipp://h:70000");
-    EXPECT_EQ(1, p.result);
-    EXPECT_EQ(70000u, p.port);
-}
-
-TEST(PrinterUrlTest, OtherSchemesAreRefused)
-{
-    for (const char* url : {"ipps://h/ipp", "lpr://h/q", "ftp://h/", "https://h/", "http:/h/", "http:h",
-                            "ipp:", "http:", "h", "", "//h/", "http//h/", "abcdefghttp://h/", " http://h/"}) {
-        const Parsed p = Parse(url, 7);
+    for (const char* url : {"http://h:0/", "http://h:abc/", "http://h:631x/", "http://h:/", "http://h:-1/",
+                            "http://h: 80/", "http://h:80:90/", "http://h:4294967295/", "http://[::1]:631/"})
+        EXPECT_EQ(0, Parse(url).result) << url;
+    // Another scheme leaves the port untouched and host and path empty.
+    const std::string colons(100000, ':');
+    for (const char* url : {"ipps://h/ipp", "lpr://h/q", "ftp://h/", "https://h/", "http:/h/", "http:h", "ipp:",
+                            "http:", "h", "", "//h/", "http//h/", "abcdefghttp://h/", " http://h/", colons.c_str()}) {
+        const Parsed p = Parse(url);
         EXPECT_EQ(0, p.result) << url;
         EXPECT_EQ("", p.host) << url;
         EXPECT_EQ("", p.path) << url;
-        EXPECT_EQ(7u, p.port) << url; // not touched
+        EXPECT_EQ(kUntouched, p.port) << url;
     }
-}
 
-TEST(PrinterUrlTest, EmptyHostIsRefused)
-{
-    Parsed p = Parse("http:///ipp");
-    EXPECT_EQ(0, p.result);
-    EXPECT_EQ("", p.host);
-    EXPECT_EQ("/ipp", p.path); // written as far as the parse got
-    EXPECT_EQ(80u, p.port);
-    EXPECT_EQ(0, Parse("ipp://").result);
-    // Nothing in front of the port.
-    p = Parse("http://:8080/ipp");
-    EXPECT_EQ(0, p.result);
-    EXPECT_EQ("", p.host);
-}
-
-TEST(PrinterUrlTest, UserInformationAndIpv6AreHostText)
-{
-    Parsed p = Parse("http://user@host/ipp");
-    EXPECT_EQ(1, p.result);
-    EXPECT_EQ("user@host", p.host);
-    // The first ":" of an IPv6 literal starts the port text.
-    EXPECT_EQ(0, Parse("http://[::1]:631/").result);
-}
-
-TEST(PrinterUrlTest, HostOfMoreThan64CharactersIsCut)
-{
-    const std::string host(65, 'h');
-    const Parsed p = Parse("http://" + host + "/ipp/print");
-    EXPECT_EQ(1, p.result);
-    EXPECT_EQ(std::string(64, 'h'), p.host);
-    EXPECT_EQ("/", p.path);
-    // Whatever followed, even a port.
-    const Parsed q = Parse("ipp://" + std::string(64, 'a') + ":8080/x");
-    EXPECT_EQ(1, q.result);
-    EXPECT_EQ(std::string(64, 'a'), q.host);
-    EXPECT_EQ(631u, q.port);
-    EXPECT_EQ("/", q.path);
-}
-
-TEST(PrinterUrlTest, HostOfExactly64Characters)
-{
-    const std::string host(64, 'h');
-    Parsed p = Parse("http://" + host);
-    EXPECT_EQ(1, p.result);
-    EXPECT_EQ(host, p.host);
-    EXPECT_EQ("/", p.path);
-    // After 64 characters the rest is not looked at, even a "/".
-    p = Parse("http://" + host + "/ipp");
-    EXPECT_EQ(1, p.result);
-    EXPECT_EQ(host, p.host);
-    EXPECT_EQ("/", p.path);
-    // 63 characters keep their path.
-    p = Parse("http://" + std::string(63, 'h') + "/ipp");
-    EXPECT_EQ("/ipp", p.path);
-}
-
-TEST(PrinterUrlTest, PathOf32CharactersIsTakenAndLongerRefused)
-{
-    const std::string path32 = "/" + std::string(31, 'p');
-    Parsed p = Parse("ipp://h" + path32);
-    EXPECT_EQ(1, p.result);
-    EXPECT_EQ(path32, p.path);
-
-    p = Parse("ipp://h:8631" + path32 + "q");
-    EXPECT_EQ(0, p.result);
-    EXPECT_EQ(path32, p.path); // cut and terminated
-    EXPECT_EQ("h", p.host);
-    EXPECT_EQ(8631u, p.port);
-
-    p = Parse("ipp://h/" + std::string(10000, 'x'));
-    EXPECT_EQ(0, p.result);
-    EXPECT_EQ(32u, p.path.size());
-}
-
-TEST(PrinterUrlTest, VeryLongUrls)
-{
-    Parsed p = Parse("http://" + std::string(100000, 'h'));
-    EXPECT_EQ(1, p.result);
-    EXPECT_EQ(64u, p.host.size());
-    p = Parse(std::string(100000, ':'));
-    EXPECT_EQ(0, p.result);
-}
-
-TEST(PrinterUrlTest, MissingArguments)
-{
     char host[kUrlHostSize] = "junk";
     char path[kUrlPathSize] = "junk";
     uint32_t port = 5;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "monitor/model.h"
 #include "resource.h"
@@ -13,12 +14,6 @@
 
 namespace {
 
-struct BoxRequest {
-    const char* key;
-    UINT type;
-    CatalogueArg arg;
-};
-
 struct BoxSeen {
     std::string caption;
     std::string text;
@@ -26,12 +21,12 @@ struct BoxSeen {
 };
 
 // Shows a catalogue message box, reads it, answers it with `answer`.
-BoxSeen ShowAndAnswer(const BoxRequest& request, int answer)
+BoxSeen ShowAndAnswer(const char* key, CatalogueArg arg, UINT type, int answer)
 {
     BoxSeen seen{"", "", 0xFFFFFFFF};
-    UiThread* run = StartUiThread([request] {
-        return static_cast<INT_PTR>(CatalogueMessageBox(nullptr, MESSAGE_CATALOGUE, MESSAGE_SECTION, request.key,
-                                                        "TITLE", request.type, request.arg));
+    UiThread* run = StartUiThread([=] {
+        return static_cast<INT_PTR>(
+            CatalogueMessageBox(nullptr, MESSAGE_CATALOGUE, MESSAGE_SECTION, key, "TITLE", type, arg));
     });
     if (!run)
         return seen;
@@ -46,36 +41,25 @@ BoxSeen ShowAndAnswer(const BoxRequest& request, int answer)
 
 } // namespace
 
-TEST(CatalogueMessageBox, CatalogueTextCaptionAndAnswer)
+TEST(CatalogueMessageBox, CatalogueTextCaptionAndAnswerOrDefaults)
 {
     FreshMonitor monitor;
-    std::string caption = "Fixture caption " + monitor.model;
-    monitor.WriteInstallFile(MESSAGE_CATALOGUE, "[MESSAGE]\r\nTITLE=" + caption +
-                                                    "\r\nIDS_PORTALREADYEXISTS_S=Port %s exists\\nPick another\r\n");
-    BoxSeen seen = ShowAndAnswer({"IDS_PORTALREADYEXISTS_S", MB_ICONEXCLAMATION | MB_RETRYCANCEL, ArgText("LPT7:")},
-                                 IDRETRY);
-    EXPECT_EQ(caption, seen.caption);
-    EXPECT_EQ("Port LPT7: exists\r\nPick another", seen.text);
-    EXPECT_EQ(static_cast<DWORD>(IDRETRY), seen.result);
-
-    // A number given to a text conversion is not formatted.
-    seen = ShowAndAnswer({"IDS_PORTALREADYEXISTS_S", MB_OK, ArgNumber(5)}, IDOK);
-    EXPECT_EQ("Port %s exists\r\nPick another", seen.text);
-    EXPECT_EQ(static_cast<DWORD>(IDOK), seen.result);
-}
-
-TEST(CatalogueMessageBox, MissingKeyAndMissingCatalogue)
-{
-    FreshMonitor monitor;
-    BoxSeen seen = ShowAndAnswer({"IDS_NULL_PORT_ERROR", MB_ICONHAND, ArgNone()}, IDOK);
+    BoxSeen seen = ShowAndAnswer("IDS_PORTALREADYEXISTS_S", ArgText("x"), MB_ICONHAND, IDOK);
     EXPECT_EQ(PRODUCT_ERROR_CAPTION, seen.caption) << "no catalogue at all";
     EXPECT_EQ("ERROR", seen.text);
     EXPECT_EQ(static_cast<DWORD>(IDOK), seen.result);
 
     std::string caption = "Fixture caption " + monitor.model;
-    monitor.WriteInstallFile(MESSAGE_CATALOGUE, "[MESSAGE]\r\nTITLE=" + caption + "\r\n");
-    seen = ShowAndAnswer({"IDS_NULL_PORT_ERROR", MB_ICONHAND, ArgText("unused")}, IDOK);
+    monitor.WriteInstallFile(MESSAGE_CATALOGUE, "[MESSAGE]\r\nTITLE=" + caption +
+                                                    "\r\nIDS_PORTALREADYEXISTS_S=Port %s exists\\nPick another\r\n");
+    seen = ShowAndAnswer("IDS_PORTALREADYEXISTS_S", ArgText("LPT7:"), MB_ICONEXCLAMATION | MB_RETRYCANCEL, IDRETRY);
     EXPECT_EQ(caption, seen.caption);
+    EXPECT_EQ("Port LPT7: exists\r\nPick another", seen.text);
+    EXPECT_EQ(static_cast<DWORD>(IDRETRY), seen.result);
+    // Empty texts count as missing.
+    monitor.WriteInstallFile(MESSAGE_CATALOGUE, "[MESSAGE]\r\nTITLE=\r\nIDS_NULL_PORT_ERROR=\r\n");
+    seen = ShowAndAnswer("IDS_NULL_PORT_ERROR", ArgNone(), MB_ICONHAND, IDOK);
+    EXPECT_EQ(PRODUCT_ERROR_CAPTION, seen.caption);
     EXPECT_EQ("ERROR", seen.text);
 }
 
@@ -86,28 +70,27 @@ const char kFixtureDialogs[] = "[TITLE]\r\nVERSION=Fixture version caption\r\n"
                                "[LABEL]\r\nIDC_VERSION01=Fixture line one\r\nIDC_VERSION03=Fixture line three\r\n"
                                "[FONT]\r\nDEFAULT=Arial,14,ANSI\r\n";
 
-INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM)
+INT_PTR CALLBACK PlainDialogProc(HWND, UINT message, WPARAM, LPARAM) { return message == WM_INITDIALOG; }
+HINSTANCE Resources() { return GetModuleHandleA(nullptr); }
+int TableCaptionExtra() { return GetSystemMetrics(SM_CYCAPTION) - 19; }
+HWND VersionDialog(DLGPROC proc, HFONT font = nullptr)
 {
-    return message == WM_INITDIALOG;
+    return CreateDialogParamA(Resources(), MAKEINTRESOURCEA(IDD_VERSION), nullptr, proc,
+                              reinterpret_cast<LPARAM>(font));
 }
 
-HINSTANCE Resources()
+// Left, top, width and height of a dialog on the screen, or of a control in
+// its dialog's client area.
+std::vector<LONG> Place(HWND window, HWND dialog = nullptr)
 {
-    return GetModuleHandleA(nullptr);
+    RECT r{};
+    GetWindowRect(window, &r);
+    if (dialog)
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
-RECT ClientRect(HWND dialog, int id)
-{
-    RECT rect{};
-    GetWindowRect(GetDlgItem(dialog, id), &rect);
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-int TableCaptionExtra()
-{
-    return GetSystemMetrics(SM_CYCAPTION) - 19;
-}
+HFONT FontOf(HWND dialog, int id) { return reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog, id, WM_GETFONT, 0, 0)); }
 
 } // namespace
 
@@ -118,86 +101,59 @@ TEST(VersionDialog, LocalisedFromTheCatalogue)
     char path[MAX_PATH + 32];
     HFONT font = CatalogueFont(nullptr, "DEFAULT", CataloguePath(DIALOG_CATALOGUE, path, sizeof path));
     ASSERT_NE(nullptr, font);
-    HWND dialog = CreateDialogParamA(Resources(), MAKEINTRESOURCEA(IDD_VERSION), nullptr, VersionDialogProc,
-                                     reinterpret_cast<LPARAM>(font));
+    HWND dialog = VersionDialog(VersionDialogProc, font);
     ASSERT_NE(nullptr, dialog);
-
-    RECT outer;
-    GetWindowRect(dialog, &outer);
-    EXPECT_EQ(380, outer.right - outer.left);
-    EXPECT_EQ(171 + TableCaptionExtra(), outer.bottom - outer.top);
-
-    char text[256];
-    GetWindowTextA(dialog, text, sizeof text);
-    EXPECT_STREQ("Fixture version caption", text);
-    GetDlgItemTextA(dialog, IDOK, text, sizeof text);
-    EXPECT_STREQ("Fixture OK", text);
-    GetDlgItemTextA(dialog, IDC_VERSION01, text, sizeof text);
-    EXPECT_STREQ("Fixture line one", text);
-    GetDlgItemTextA(dialog, IDC_VERSION03, text, sizeof text);
-    EXPECT_STREQ("Fixture line three", text);
+    EXPECT_EQ(380, Place(dialog)[2]);
+    EXPECT_EQ(171 + TableCaptionExtra(), Place(dialog)[3]);
+    EXPECT_EQ("Fixture version caption", WindowText(dialog));
+    EXPECT_EQ("Fixture OK", ControlText(dialog, IDOK));
+    EXPECT_EQ("Fixture line one", ControlText(dialog, IDC_VERSION01));
+    EXPECT_EQ("Fixture line three", ControlText(dialog, IDC_VERSION03));
     // Keys missing from the catalogue keep the template's texts.
     EXPECT_EQ(ThroughAnsi(L"バージョン 1.0.0.0"), WideWindowText(GetDlgItem(dialog, IDC_VERSION02)));
     EXPECT_EQ(ThroughAnsi(L"ネットワークプリンタ用のポートモニタです。"),
               WideWindowText(GetDlgItem(dialog, IDC_VERSION04)));
-
+    // Its table places the controls and gives the font to those with a section.
     for (int i = 1; i < kVersionDialogTableCount; ++i) {
         const DialogDescriptor& entry = kVersionDialogTable[i];
-        RECT rect = ClientRect(dialog, static_cast<int>(entry.controlId));
-        EXPECT_EQ(entry.x, rect.left) << entry.controlId;
-        EXPECT_EQ(entry.y, rect.top) << entry.controlId;
-        EXPECT_EQ(entry.width, rect.right - rect.left) << entry.controlId;
-        EXPECT_EQ(entry.height, rect.bottom - rect.top) << entry.controlId;
-        HFONT given = reinterpret_cast<HFONT>(SendMessageA(GetDlgItem(dialog, static_cast<int>(entry.controlId)),
-                                                           WM_GETFONT, 0, 0));
-        EXPECT_EQ(entry.section != nullptr, given == font) << entry.controlId;
+        const int id = static_cast<int>(entry.controlId);
+        const std::vector<LONG> place{entry.x, entry.y, entry.width, entry.height};
+        EXPECT_EQ(place, Place(GetDlgItem(dialog, id), dialog)) << id;
+        EXPECT_EQ(entry.section != nullptr, FontOf(dialog, id) == font) << id;
     }
     DestroyWindow(dialog);
     DeleteObject(font);
 }
 
-namespace {
-
-DWORD RunVersionDialogAndPress(int id)
-{
-    UiThread* run = StartUiThread(
-        [] { return DialogBoxParamA(Resources(), MAKEINTRESOURCEA(IDD_VERSION), nullptr, VersionDialogProc, 0); });
-    if (!run)
-        return 0xFFFFFFFF;
-    HWND dialog = WaitDialog(run->threadId, nullptr, IDC_VERSION01);
-    if (dialog) {
-        // Any other command leaves it open.
-        PostCommand(dialog, IDC_VERSION01);
-        PostCommand(dialog, id);
-    }
-    INT_PTR result = 0;
-    return JoinUiThread(run, &result) ? static_cast<DWORD>(result) : 0xFFFFFFFF;
-}
-
-} // namespace
-
 TEST(VersionDialog, OkAndCancelEndWithTheirIds)
 {
     FreshMonitor monitor;
-    EXPECT_EQ(static_cast<DWORD>(IDOK), RunVersionDialogAndPress(IDOK));
-    EXPECT_EQ(static_cast<DWORD>(IDCANCEL), RunVersionDialogAndPress(IDCANCEL));
+    for (int id : {IDOK, IDCANCEL}) {
+        UiThread* run = StartUiThread(
+            [] { return DialogBoxParamA(Resources(), MAKEINTRESOURCEA(IDD_VERSION), nullptr, VersionDialogProc, 0); });
+        ASSERT_NE(nullptr, run);
+        HWND dialog = WaitDialog(run->threadId, nullptr, IDC_VERSION01);
+        ASSERT_NE(nullptr, dialog);
+        PostCommand(dialog, IDC_VERSION01); // any other command leaves it open
+        PostCommand(dialog, id);
+        INT_PTR result = 0;
+        EXPECT_TRUE(JoinUiThread(run, &result));
+        EXPECT_EQ(id, result);
+    }
 }
 
 TEST(LocaliseDialog, SizingModesAndEntriesWithoutKeys)
 {
     FreshMonitor monitor;
     monitor.WriteInstallFile(DIALOG_CATALOGUE, kFixtureDialogs);
-    HWND dialog = CreateDialogParamA(Resources(), MAKEINTRESOURCEA(IDD_VERSION), nullptr, PlainDialogProc, 0);
+    HWND dialog = VersionDialog(PlainDialogProc);
     ASSERT_NE(nullptr, dialog);
     HFONT font = static_cast<HFONT>(GetStockObject(ANSI_VAR_FONT));
     std::wstring templateLabel = WideWindowText(GetDlgItem(dialog, IDC_VERSION01));
     EXPECT_EQ(ThroughAnsi(L"" MONITOR_MODEL L" Network Printer ポートモニタ"), templateLabel);
     EXPECT_EQ(ThroughAnsi(L"バージョン情報"), WideWindowText(dialog));
-    if (GetACP() == 932) {
-        // In a Japanese locale the ANSI texts are the code page 932 bytes.
-        char caption[64];
-        GetWindowTextA(dialog, caption, sizeof caption);
-        EXPECT_STREQ("\x83\x6F\x81\x5B\x83\x57\x83\x87\x83\x93\x8F\xEE\x95\xF1", caption);
+    if (GetACP() == 932) { // in a Japanese locale the ANSI texts are the code page 932 bytes
+        EXPECT_EQ("\x83\x6F\x81\x5B\x83\x57\x83\x87\x83\x93\x8F\xEE\x95\xF1", WindowText(dialog));
     }
 
     const DialogDescriptor moveTable[] = {
@@ -206,44 +162,27 @@ TEST(LocaliseDialog, SizingModesAndEntriesWithoutKeys)
         {IDC_VERSION02, nullptr, "IDC_VERSION01", 5, 30, 100, 20}, // no section: only moved
     };
     LocaliseDialog(dialog, font, moveTable, 3, LOCALISE_MOVE);
-    RECT outer;
-    GetWindowRect(dialog, &outer);
-    EXPECT_EQ(30, outer.left);
-    EXPECT_EQ(40, outer.top);
-    EXPECT_EQ(300, outer.right - outer.left);
-    EXPECT_EQ(150, outer.bottom - outer.top);
+    EXPECT_EQ((std::vector<LONG>{30, 40, 300, 150}), Place(dialog));
     EXPECT_EQ(templateLabel, WideWindowText(GetDlgItem(dialog, IDC_VERSION01)));
-    EXPECT_EQ(font, reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog, IDC_VERSION01, WM_GETFONT, 0, 0)));
-    EXPECT_NE(font, reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog, IDC_VERSION02, WM_GETFONT, 0, 0)));
+    EXPECT_EQ(font, FontOf(dialog, IDC_VERSION01));
+    EXPECT_NE(font, FontOf(dialog, IDC_VERSION02));
     EXPECT_EQ(ThroughAnsi(L"バージョン 1.0.0.0"), WideWindowText(GetDlgItem(dialog, IDC_VERSION02)));
-    RECT label = ClientRect(dialog, IDC_VERSION02);
-    EXPECT_EQ(5, label.left);
-    EXPECT_EQ(30, label.top);
+    EXPECT_EQ((std::vector<LONG>{5, 30, 100, 20}), Place(GetDlgItem(dialog, IDC_VERSION02), dialog));
 
     // A page inside a frame keeps its size; its caption still comes from the catalogue.
     const DialogDescriptor pageTable[] = {{0, "TITLE", "VERSION", 0, 0, 500, 400}};
     LocaliseDialog(dialog, nullptr, pageTable, 1, LOCALISE_PAGE);
-    RECT after;
-    GetWindowRect(dialog, &after);
-    EXPECT_TRUE(EqualRect(&outer, &after));
-    char text[64];
-    GetWindowTextA(dialog, text, sizeof text);
-    EXPECT_STREQ("Fixture version caption", text);
+    EXPECT_EQ((std::vector<LONG>{30, 40, 300, 150}), Place(dialog));
+    EXPECT_EQ("Fixture version caption", WindowText(dialog));
 
-    // Sizing only: the place stays, the height allows for the caption bar.
+    // Sizing only: the place stays, the height allows for the caption bar; a
+    // missing caption key keeps the caption.
     const DialogDescriptor sizeTable[] = {{0, "TITLE", "MISSING", 0, 0, 320, 200}};
     LocaliseDialog(dialog, nullptr, sizeTable, 1, LOCALISE_SIZE_ONLY);
-    GetWindowRect(dialog, &after);
-    EXPECT_EQ(30, after.left);
-    EXPECT_EQ(40, after.top);
-    EXPECT_EQ(320, after.right - after.left);
-    EXPECT_EQ(200 + TableCaptionExtra(), after.bottom - after.top);
-    GetWindowTextA(dialog, text, sizeof text);
-    EXPECT_STREQ("Fixture version caption", text) << "a missing caption key keeps the caption";
+    EXPECT_EQ((std::vector<LONG>{30, 40, 320, 200 + TableCaptionExtra()}), Place(dialog));
+    EXPECT_EQ("Fixture version caption", WindowText(dialog));
     DestroyWindow(dialog);
 }
-
-namespace {
 
 // Sets the caption-bar height for the session and puts the old one back.
 struct CaptionHeight {
@@ -259,8 +198,6 @@ struct CaptionHeight {
     ~CaptionHeight() { SystemParametersInfoA(SPI_SETNONCLIENTMETRICS, sizeof saved, &saved, 0); }
 };
 
-} // namespace
-
 TEST(LocaliseDialog, TallerCaptionBarMakesTheDialogTaller)
 {
     FreshMonitor monitor;
@@ -270,10 +207,8 @@ TEST(LocaliseDialog, TallerCaptionBarMakesTheDialogTaller)
         // Kept as short as possible: the metric is shared by the whole session.
         CaptionHeight taller(21);
         caption = GetSystemMetrics(SM_CYCAPTION);
-        HWND dialog = CreateDialogParamA(Resources(), MAKEINTRESOURCEA(IDD_VERSION), nullptr, VersionDialogProc, 0);
-        RECT outer{};
-        GetWindowRect(dialog, &outer);
-        height = outer.bottom - outer.top;
+        HWND dialog = VersionDialog(VersionDialogProc);
+        height = Place(dialog)[3];
         DestroyWindow(dialog);
     }
     if (caption != 22)

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "monitor/model.h"
@@ -39,11 +41,7 @@ void SetInstallPathValue(const void* data, DWORD size, DWORD type)
 
 void WriteFileBytes(const std::string& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
+    ASSERT_TRUE(std::ofstream(path, std::ios::binary) << bytes) << path;
 }
 
 // Directory of the running test program (the catalogues are built beside it).
@@ -57,78 +55,51 @@ std::string ProgramDirectory()
 
 } // namespace
 
-TEST(CataloguePath, OneSeparatorWithOrWithoutTrailingBackslash)
-{
-    FreshMonitor monitor;
-    std::string dir = monitor.UseInstallDir(false);
-    EXPECT_EQ(dir + "\\CRVMES.INI", Path(MESSAGE_CATALOGUE));
-    monitor.UseInstallDir(true);
-    EXPECT_EQ(dir + "\\CRVMES.INI", Path(MESSAGE_CATALOGUE));
-    EXPECT_EQ(dir + "\\Dwlmon.ini", Path("Dwlmon.ini"));
-}
-
-TEST(CataloguePath, NoCatalogueWithoutUsableInstallPath)
-{
-    FreshMonitor monitor;
-    EXPECT_EQ("", Path(MESSAGE_CATALOGUE)) << "no monitor key";
-
-    SetInstallPathValue("", 1, REG_SZ);
-    EXPECT_EQ("", Path(MESSAGE_CATALOGUE)) << "empty";
-    SetInstallPathValue("\\", 2, REG_SZ);
-    EXPECT_EQ("", Path(MESSAGE_CATALOGUE)) << "only a separator: the drive root";
-
-    DWORD number = 7;
-    SetInstallPathValue(&number, sizeof number, REG_DWORD);
-    EXPECT_EQ("", Path(MESSAGE_CATALOGUE)) << "wrong type";
-
-    std::string longDir = "C:\\" + std::string(300, 'a');
-    SetInstallPathValue(longDir.c_str(), static_cast<DWORD>(longDir.size() + 1), REG_SZ);
-    EXPECT_EQ("", Path(MESSAGE_CATALOGUE)) << "longer than 260 bytes";
-
-    // A value that fits the registry limit but not the caller's buffer.
-    SetInstallPathValue("C:\\some\\dir", 12, REG_SZ);
-    char small[20] = "unchanged";
-    EXPECT_STREQ("", CataloguePath(MESSAGE_CATALOGUE, small, sizeof small));
-}
-
-TEST(CataloguePath, UnreadableOrUnterminatedValue)
+TEST(CataloguePath, OneSeparatorAndNoCatalogueWithoutUsableInstallPath)
 {
     FreshMonitor monitor;
     char buffer[MAX_PATH] = "prepared";
     ReadInstallPath(buffer, sizeof buffer);
     EXPECT_STREQ("prepared", buffer) << "no monitor key: buffer unchanged";
-    SetInstallPathValue("C:\\dir", 6, REG_SZ); // no terminating NUL stored
-    EXPECT_EQ("C:\\dir\\CRVMES.INI", Path(MESSAGE_CATALOGUE));
+    EXPECT_EQ("", Path(MESSAGE_CATALOGUE));
+
+    const DWORD number = 7;
+    const std::string dir = "C:\\dir", slashed = dir + "\\", longDir = "C:\\" + std::string(300, 'a');
+    const struct {
+        const void* data;
+        DWORD size;
+        DWORD type;
+        std::string expected;
+    } cases[] = {
+        {dir.c_str(), 7, REG_SZ, dir + "\\CRVMES.INI"},
+        {slashed.c_str(), 8, REG_SZ, dir + "\\CRVMES.INI"},
+        {dir.c_str(), 6, REG_SZ, dir + "\\CRVMES.INI"}, // stored without its terminator
+        {"", 1, REG_SZ, ""},
+        {"\\", 2, REG_SZ, ""}, // only a separator: the drive root
+        {&number, sizeof number, REG_DWORD, ""},
+        {longDir.c_str(), static_cast<DWORD>(longDir.size() + 1), REG_SZ, ""}, // longer than 260 bytes
+    };
+    for (const auto& c : cases) {
+        SetInstallPathValue(c.data, c.size, c.type);
+        EXPECT_EQ(c.expected, Path(MESSAGE_CATALOGUE)) << c.size << " bytes of type " << c.type;
+    }
+    // A value that fits the registry limit but not the caller's buffer.
+    char small[20] = "unchanged";
+    SetInstallPathValue("C:\\some\\dir", 12, REG_SZ);
+    EXPECT_STREQ("", CataloguePath(MESSAGE_CATALOGUE, small, sizeof small));
 }
 
-TEST(CatalogueText, EscapesArgumentsAndMissingKeys)
-{
-    FreshMonitor monitor;
-    monitor.WriteInstallFile(MESSAGE_CATALOGUE, "[MESSAGE]\r\n"
-                                                "LINES=A\\nB\r\n"
-                                                "TAB=A\\tB\r\n"
-                                                "OTHER=C:\\x\r\n"
-                                                "NAME=Port %s exists\r\n"
-                                                "CODE=Code %d\r\n");
-    EXPECT_EQ("A\r\nB", Text("LINES"));
-    EXPECT_EQ("A\tB", Text("TAB"));
-    EXPECT_EQ("C:\\x", Text("OTHER"));
-    EXPECT_EQ("Port LPT9 exists", Text("NAME", ArgText("LPT9")));
-    EXPECT_EQ("Code 42", Text("CODE", ArgNumber(42)));
-    // An argument that does not match the conversion is not formatted.
-    EXPECT_EQ("Port %s exists", Text("NAME", ArgNumber(42)));
-    EXPECT_EQ("Port %s exists", Text("NAME"));
-    EXPECT_EQ("", Text("MISSING"));
-    EXPECT_EQ("", Text("MISSING", ArgText("x")));
-    // The output size bounds the result.
-    EXPECT_EQ("Port LP", Text("NAME", ArgText("LPT9"), 8));
-}
-
-TEST(CatalogueText, LongTextIsCutAt511Characters)
+TEST(CatalogueText, EscapedFormattedAndCut)
 {
     FreshMonitor monitor;
     std::string longText(600, 'L');
-    monitor.WriteInstallFile(MESSAGE_CATALOGUE, "[MESSAGE]\r\nLONG=" + longText + "\r\nLONGARG=%s\r\n");
+    monitor.WriteInstallFile(MESSAGE_CATALOGUE, "[MESSAGE]\r\nNAME=Port %s\\nexists\r\nCODE=Code %d\r\n"
+                                                "LONG=" + longText + "\r\nLONGARG=%s\r\n");
+    EXPECT_EQ("Port LPT9\r\nexists", Text("NAME", ArgText("LPT9")));
+    EXPECT_EQ("Port %s\r\nexists", Text("NAME", ArgNumber(42)));
+    EXPECT_EQ("Code 42", Text("CODE", ArgNumber(42)));
+    EXPECT_EQ("", Text("MISSING", ArgText("x")));
+    EXPECT_EQ("Port LP", Text("NAME", ArgText("LPT9"), 8));
     EXPECT_EQ(longText.substr(0, 511), Text("LONG"));
     EXPECT_EQ(longText.substr(0, 511), Text("LONGARG", ArgText(longText.c_str())));
 }
@@ -184,43 +155,33 @@ FontCheck MakeFont(FreshMonitor& monitor, const std::string& spec)
 
 } // namespace
 
-TEST(CatalogueFont, MadeFromTheFontSpecification)
+TEST(CatalogueFont, MadeFromTheFontTextReadCutAt127Characters)
 {
     FreshMonitor monitor;
-    FontCheck check = MakeFont(monitor, "MS UI Gothic,12,SHIFTJIS");
-    ASSERT_TRUE(check.made);
-    EXPECT_EQ(-12, check.height);
-    EXPECT_EQ(SHIFTJIS_CHARSET, check.charset);
-    EXPECT_EQ("MS UI Gothic", check.face);
-
-    check = MakeFont(monitor, "Arial,200,RUSSIAN");
-    ASSERT_TRUE(check.made);
-    EXPECT_EQ(-200, check.height);
-    EXPECT_EQ(RUSSIAN_CHARSET, check.charset);
-
-    // Character-set names are case-sensitive; an unknown one selects the default.
-    check = MakeFont(monitor, "MS UI Gothic,12,shiftjis");
-    ASSERT_TRUE(check.made);
-    EXPECT_EQ(DEFAULT_CHARSET, check.charset);
-}
-
-TEST(CatalogueFont, NoFontForBadSpecifications)
-{
-    FreshMonitor monitor;
-    const char* bad[] = {"Arial,12", "Arial", ",,", "Arial,0,ANSI", "Arial,201,ANSI", "Arial,-5,ANSI",
-                         "Arial,twelve,ANSI", ""};
-    for (const char* spec : bad)
-        EXPECT_FALSE(MakeFont(monitor, spec).made) << spec;
-
-    // A specification longer than 127 characters is read cut, and the cut
-    // one has no character-set part left.
-    EXPECT_FALSE(MakeFont(monitor, std::string(124, 'F') + ",12,ANSI").made);
-
+    const struct {
+        std::string spec;
+        LONG height; // 0: no font
+        BYTE charset;
+        const char* face;
+    } cases[] = {
+        {"MS UI Gothic,12,SHIFTJIS", -12, SHIFTJIS_CHARSET, "MS UI Gothic"},
+        {"Arial,200,RUSSIAN", -200, RUSSIAN_CHARSET, "Arial"},
+        {"MS UI Gothic,12,shiftjis", -12, DEFAULT_CHARSET, "MS UI Gothic"},
+        {"Arial,201,ANSI", 0, 0, ""},
+        {std::string(124, 'F') + ",12,ANSI", 0, 0, ""}, // the cut one has no character-set part
+    };
+    for (const auto& c : cases) {
+        FontCheck check = MakeFont(monitor, c.spec);
+        EXPECT_EQ(c.height != 0, check.made) << c.spec;
+        EXPECT_EQ(c.height, check.height) << c.spec;
+        EXPECT_EQ(c.charset, check.charset) << c.spec;
+        EXPECT_EQ(c.face, check.face) << c.spec;
+    }
     EXPECT_EQ(nullptr, CatalogueFont(nullptr, "MISSING", Path(DIALOG_CATALOGUE).c_str()));
     EXPECT_EQ(nullptr, CatalogueFont(nullptr, "DEFAULT", ""));
 }
 
-TEST(ModuleResources, StartupStringsAndVersionInformation)
+TEST(ModuleResources, StringsAndVersionInformation)
 {
     HINSTANCE module = GetModuleHandleA(nullptr);
     char text[256];
@@ -228,21 +189,27 @@ TEST(ModuleResources, StartupStringsAndVersionInformation)
     EXPECT_STREQ("Check if TCP/IP is set correctly in the properties of the network.", text);
     ASSERT_GT(LoadStringA(module, IDS_WINSOCK_VERSION, text, sizeof text), 0);
     EXPECT_STREQ("%s is not operated correctly by this WinSock version.", text);
+    // The script is converted to code page 932 before compilation: the
+    // Japanese texts must come out as the right UTF-16 whatever the locale.
+    WCHAR wide[512] = L"";
+    for (UINT id : {IDS_LPR_RETRY, IDS_LPR_QUEUE_ERR, IDS_IPP_RETRY})
+        EXPECT_GT(LoadStringW(module, id, wide, 512), 0) << id;
+    LoadStringW(module, IDS_IPP_TIMEOUT, wide, 512);
+    EXPECT_EQ(std::wstring(L"プリントサーバからの応答がありませんでした。印刷処理を続行しますか？ 続行する場合は[再試行]を押してください。"),
+              wide);
 
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(VS_VERSION_INFO), MAKEINTRESOURCEA(16));
     ASSERT_NE(nullptr, found);
     const char* block = static_cast<const char*>(LockResource(LoadResource(module, found)));
     std::string bytes(block, SizeofResource(module, found));
-
     // The fixed part: signature, then file version 1.0.0.0.
     const DWORD signature = 0xFEEF04BD;
     size_t at = bytes.find(std::string(reinterpret_cast<const char*>(&signature), 4));
     ASSERT_NE(std::string::npos, at);
-    DWORD versions[3];
+    DWORD versions[2];
     memcpy(versions, bytes.data() + at + 8, sizeof versions);
     EXPECT_EQ(0x00010000u, versions[0]);
     EXPECT_EQ(0x00000000u, versions[1]);
-
     // The product name in UTF-16.
     std::string product;
     for (const char* p = PRODUCT_DESCRIPTOR; *p; ++p)
@@ -250,50 +217,22 @@ TEST(ModuleResources, StartupStringsAndVersionInformation)
     EXPECT_NE(std::string::npos, bytes.find(product));
 }
 
-TEST(ModuleResources, VersionDialogTemplateHoldsJapaneseTexts)
-{
-    // The script is converted to code page 932 before compilation; the
-    // template must hold the right UTF-16 texts whatever the locale.
-    HINSTANCE module = GetModuleHandleA(nullptr);
-    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(IDD_VERSION), MAKEINTRESOURCEA(5));
-    ASSERT_NE(nullptr, found);
-    const WORD* words = static_cast<const WORD*>(LockResource(LoadResource(module, found)));
-    ASSERT_EQ(1, words[0]);      // extended template
-    ASSERT_EQ(0xFFFF, words[1]);
-    const WORD* p = words + 13;  // past version, signature, help ID, styles, count, rectangle
-    for (int field = 0; field < 2; ++field) { // menu, class
-        if (*p == 0xFFFF)
-            p += 2;
-        else
-            p += lstrlenW(reinterpret_cast<const WCHAR*>(p)) + 1;
-    }
-    EXPECT_EQ(std::wstring(L"バージョン情報"), std::wstring(reinterpret_cast<const WCHAR*>(p)));
-}
-
 namespace {
 
-// The message keys and how many text arguments each one's users pass.
-struct MessageKey {
-    const char* key;
-    bool takesText;
-};
-const MessageKey kMessageKeys[] = {
-    {"TITLE", false}, {"IDS_LPR_PORT", false}, {"IDS_IPP_PORT", false}, {"IDS_EMP_PORT", false},
-    {"IDS_RAW_PORT", false}, {"IDS_ADD_BROADCASE_ERROR", false}, {"IDS_ADD_PORT_ERROR", false},
-    {"IDS_ADD_PORT_LIMIT", false}, {"IDS_BROADCAST_ERROR", false}, {"IDS_CONF_PORT_LIMIT", false},
-    {"IDS_EMALREADYEXISTS", false}, {"IDS_INVALIDIPADDRESS", false}, {"IDS_INVALIDPORTNAME_S", false},
-    {"IDS_INVALIDQUEUENAME", false}, {"IDS_INVALIDSERVERNAME", false}, {"IDS_INVALID_CHARACTER", true},
-    {"IDS_INVALID_CHUNKSIZE", false}, {"IDS_INVALID_CONNECT", false}, {"IDS_INVALID_DIVIDESIZE", false},
-    {"IDS_INVALID_FROM_ADDR", false}, {"IDS_INVALID_FROM_NAME", false}, {"IDS_INVALID_PROXYNAME", false},
-    {"IDS_INVALID_PROXYNUMBER", false}, {"IDS_INVALID_SMTP", false}, {"IDS_INVALID_TIMEOUT", false},
-    {"IDS_INVALID_TO_ADDR", false}, {"IDS_INVALID_URI", false}, {"IDS_IPALREADYEXISTS", false},
-    {"IDS_IPP_FORBIDDEN", false}, {"IDS_IPP_NOT_AUTHORIZED", false}, {"IDS_IPP_PROXY_DISABLE", false},
-    {"IDS_IPP_PROXY_ENABLE", false}, {"IDS_IPP_RETRY", false}, {"IDS_IPP_SEND_ERROR", false},
-    {"IDS_IPP_SEND_ERR_CODE", true}, {"IDS_IPP_TIMEOUT", false}, {"IDS_LPR_QUEUE_ERR", false},
-    {"IDS_LPR_RETRY", false}, {"IDS_LPR_RETRY_TOP", false}, {"IDS_MAX_TO_ADDR_ERROR", false},
-    {"IDS_NULL_PORT_ERROR", false}, {"IDS_PORTALREADYEXISTS_S", true}, {"IDS_SMTP_ADDRMISS", false},
-    {"IDS_SMTP_OVER_DIVISION", false}, {"IDS_SMTP_PROTOCOL_ERROR", false}, {"IDS_SMTP_SERVER_ERROR", false},
-    {"IDS_SMTP_SERVER_NONE", false}, {"IDS_WINSOCK_ERROR", false},
+// The message keys; the users of the first ones pass a text argument.
+const size_t kTextKeys = 3;
+const char* const kMessageKeys[] = {
+    "IDS_INVALID_CHARACTER", "IDS_IPP_SEND_ERR_CODE", "IDS_PORTALREADYEXISTS_S", "TITLE", "IDS_LPR_PORT",
+    "IDS_IPP_PORT", "IDS_EMP_PORT", "IDS_RAW_PORT", "IDS_ADD_BROADCASE_ERROR", "IDS_ADD_PORT_ERROR",
+    "IDS_ADD_PORT_LIMIT", "IDS_BROADCAST_ERROR", "IDS_CONF_PORT_LIMIT", "IDS_EMALREADYEXISTS", "IDS_INVALIDIPADDRESS",
+    "IDS_INVALIDPORTNAME_S", "IDS_INVALIDQUEUENAME", "IDS_INVALIDSERVERNAME", "IDS_INVALID_CHUNKSIZE",
+    "IDS_INVALID_CONNECT", "IDS_INVALID_DIVIDESIZE", "IDS_INVALID_FROM_ADDR", "IDS_INVALID_FROM_NAME",
+    "IDS_INVALID_PROXYNAME", "IDS_INVALID_PROXYNUMBER", "IDS_INVALID_SMTP", "IDS_INVALID_TIMEOUT",
+    "IDS_INVALID_TO_ADDR", "IDS_INVALID_URI", "IDS_IPALREADYEXISTS", "IDS_IPP_FORBIDDEN", "IDS_IPP_NOT_AUTHORIZED",
+    "IDS_IPP_PROXY_DISABLE", "IDS_IPP_PROXY_ENABLE", "IDS_IPP_RETRY", "IDS_IPP_SEND_ERROR", "IDS_IPP_TIMEOUT",
+    "IDS_LPR_QUEUE_ERR", "IDS_LPR_RETRY", "IDS_LPR_RETRY_TOP", "IDS_MAX_TO_ADDR_ERROR", "IDS_NULL_PORT_ERROR",
+    "IDS_SMTP_ADDRMISS", "IDS_SMTP_OVER_DIVISION", "IDS_SMTP_PROTOCOL_ERROR", "IDS_SMTP_SERVER_ERROR",
+    "IDS_SMTP_SERVER_NONE", "IDS_WINSOCK_ERROR",
 };
 
 struct DialogKey {
@@ -301,8 +240,10 @@ struct DialogKey {
     const char* key;
 };
 const DialogKey kDialogKeys[] = {
-    {"TITLE", "VERSION"},        {"BUTTON", "IDOK"},          {"LABEL", "IDC_VERSION01"},
-    {"LABEL", "IDC_VERSION02"},  {"LABEL", "IDC_VERSION03"},  {"LABEL", "IDC_VERSION04"},
+    {"TITLE", "VERSION"},       {"TITLE", "RETRY"},         {"TITLE", "PASS"},           {"BUTTON", "IDOK"},
+    {"BUTTON", "IDC_RETRY"},    {"BUTTON", "IDCANCEL"},     {"LABEL", "IDC_VERSION01"},  {"LABEL", "IDC_VERSION02"},
+    {"LABEL", "IDC_VERSION03"}, {"LABEL", "IDC_VERSION04"}, {"LABEL", "IDC_SETUMEI11"},  {"LABEL", "IDC_NAME"},
+    {"LABEL", "IDC_KEYWORD"},
 };
 
 void CheckShippedCatalogues(const char* language)
@@ -312,14 +253,15 @@ void CheckShippedCatalogues(const char* language)
     std::string messages = dir + "\\" MESSAGE_CATALOGUE;
     std::string dialogs = dir + "\\" DIALOG_CATALOGUE;
     char text[1024];
-    for (const MessageKey& entry : kMessageKeys) {
-        DWORD length = GetPrivateProfileStringA(MESSAGE_SECTION, entry.key, "", text, sizeof text, messages.c_str());
-        EXPECT_GT(length, 0u) << entry.key;
-        EXPECT_LT(length, 512u) << entry.key;
+    for (size_t i = 0; i < sizeof kMessageKeys / sizeof kMessageKeys[0]; ++i) {
+        const char* key = kMessageKeys[i];
+        DWORD length = GetPrivateProfileStringA(MESSAGE_SECTION, key, "", text, sizeof text, messages.c_str());
+        EXPECT_GT(length, 0u) << key;
+        EXPECT_LT(length, 512u) << key;
         // A text argument must be placed by exactly one %s, and only where one is passed.
         char formatted[1024];
         FormatCatalogueText(text, ArgText("\x01"), formatted, sizeof formatted);
-        EXPECT_EQ(entry.takesText, strcmp(text, formatted) != 0) << entry.key;
+        EXPECT_EQ(i < kTextKeys, strcmp(text, formatted) != 0) << key;
     }
     for (const DialogKey& entry : kDialogKeys)
         EXPECT_GT(GetPrivateProfileStringA(entry.section, entry.key, "", text, sizeof text, dialogs.c_str()), 0u)
@@ -342,14 +284,9 @@ TEST(ShippedCatalogues, JapaneseSetIsInCodePage932)
     if (GetACP() != 932)
         GTEST_SKIP() << "needs a Japanese locale (LC_ALL=ja_JP.UTF-8)";
     FreshMonitor monitor;
-    std::string messages = ProgramDirectory() + "\\catalogues\\ja\\" MESSAGE_CATALOGUE;
-    HANDLE file = CreateFileA(messages.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, file);
-    std::string bytes(GetFileSize(file, nullptr), '\0');
-    DWORD read = 0;
-    ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, nullptr);
-    CloseHandle(file);
-    monitor.WriteInstallFile(MESSAGE_CATALOGUE, bytes);
+    std::ifstream shipped(ProgramDirectory() + "\\catalogues\\ja\\" MESSAGE_CATALOGUE, std::ios::binary);
+    ASSERT_TRUE(shipped);
+    monitor.WriteInstallFile(MESSAGE_CATALOGUE, std::string(std::istreambuf_iterator<char>(shipped), {}));
     // The Japanese caption is the same text as the built-in default caption.
     EXPECT_EQ(PRODUCT_ERROR_CAPTION, Text("TITLE"));
 }

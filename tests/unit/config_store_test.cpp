@@ -12,8 +12,12 @@
 
 namespace {
 
-typedef std::map<std::string, std::pair<DWORD, std::string>> ValueMap; // name: type, bytes
+typedef std::pair<DWORD, std::string> Value; // type, bytes
+typedef std::map<std::string, Value> ValueMap;
 
+// Every value of the key. The registry counts the terminator of a text itself
+// when the byte after the given count is zero; one trailing zero of a REG_SZ
+// is dropped so that texts stored with or without it compare alike.
 ValueMap ReadAllValues(const std::string& subkey)
 {
     ValueMap values;
@@ -24,29 +28,18 @@ ValueMap ReadAllValues(const std::string& subkey)
     BYTE data[8192];
     DWORD nameSize = sizeof name, dataSize = sizeof data, type = 0;
     for (DWORD i = 0; i < 100 && RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data, &dataSize) == ERROR_SUCCESS;
-         ++i, nameSize = sizeof name, dataSize = sizeof data)
+         ++i, nameSize = sizeof name, dataSize = sizeof data) {
+        if (type == REG_SZ && dataSize > 0 && data[dataSize - 1] == 0)
+            --dataSize;
         values[name] = {type, std::string(reinterpret_cast<char*>(data), dataSize)};
+    }
     RegCloseKey(key);
     return values;
 }
 
-std::pair<DWORD, std::string> Dword(DWORD value)
-{
-    return {REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value)};
-}
-
-std::pair<DWORD, std::string> Binary(const std::string& bytes)
-{
-    return {REG_BINARY, bytes};
-}
-
-// The registry counts the terminator itself when the byte after the given
-// count is zero, so a text stored without it reads back with exactly one.
-void ExpectText(ValueMap& values, const char* name, const std::string& text)
-{
-    EXPECT_EQ(values[name].first, static_cast<DWORD>(REG_SZ)) << name;
-    EXPECT_TRUE(values[name].second == text || values[name].second == text + '\0') << name;
-}
+Value Dword(DWORD value) { return {REG_DWORD, std::string(reinterpret_cast<const char*>(&value), sizeof value)}; }
+Value Binary(const std::string& bytes) { return {REG_BINARY, bytes}; }
+Value Sz(const std::string& text) { return {REG_SZ, text}; }
 
 void SetRaw(const std::string& subkey, const char* name, DWORD type, const void* data, DWORD size)
 {
@@ -72,6 +65,16 @@ struct TestPort {
     PortRecord* port;
 };
 
+// The stored password: a 16-bit little-endian length, then each character
+// lowered by the scrambling constant.
+std::string Stored(unsigned length, const std::string& password)
+{
+    std::string bytes{static_cast<char>(length & 0xFF), static_cast<char>(length >> 8)};
+    for (char c : password)
+        bytes += static_cast<char>(static_cast<uint8_t>(c) - kPasswordScramble);
+    return bytes;
+}
+
 template <size_t N>
 void SetField(char (&field)[N], const std::string& text)
 {
@@ -80,7 +83,7 @@ void SetField(char (&field)[N], const std::string& text)
 
 } // namespace
 
-TEST(WriteNewPortSettings, LprAndRawKeysHoldExactlyTheCreatedValues)
+TEST(WriteNewPortSettings, LprRawAndOtherKeysHoldExactlyTheCreatedValues)
 {
     FreshMonitor monitor;
     monitor.SetMonitorDword("Reconnection", 1);
@@ -89,43 +92,38 @@ TEST(WriteNewPortSettings, LprAndRawKeysHoldExactlyTheCreatedValues)
     SetField(lpr.host, "127.0.0.5");
     SetField(lpr.queue, "lp1");
     lpr.portNumber = 515;
-    lpr.noByteCount = 1;
+    lpr.noByteCount = 1; // not stored
     ASSERT_TRUE(WriteNewPortSettings(&lpr.header, "LPR1", PROTOCOL_LPR));
-    ValueMap values = ReadAllValues(monitor.PortKey("LPR1"));
-    EXPECT_EQ(values.size(), 9u); // no NonByteCount
-    EXPECT_EQ(values["PrintMode"], Dword(0));
-    EXPECT_EQ(values["NonSpool"], Dword(0));
-    EXPECT_EQ(values["Reconnection"], Dword(1));
-    EXPECT_EQ(values["CmdTmout"], Dword(900000));
-    EXPECT_EQ(values["DatTmout"], Dword(900000));
-    ExpectText(values, "HostName", "127.0.0.5");
-    ExpectText(values, "PortName", "lp1");
-    EXPECT_EQ(values["PortNum"], Dword(515));
-    EXPECT_EQ(values["NonRFCPorts"], Dword(1));
+    ValueMap lprValues = {{"PrintMode", Dword(0)},      {"NonSpool", Dword(0)},      {"Reconnection", Dword(1)},
+                          {"CmdTmout", Dword(900000)},  {"DatTmout", Dword(900000)}, {"HostName", Sz("127.0.0.5")},
+                          {"PortName", Sz("lp1")},      {"PortNum", Dword(515)},     {"NonRFCPorts", Dword(1)}};
+    EXPECT_EQ(lprValues, ReadAllValues(monitor.PortKey("LPR1")));
     // Creating it again leaves the existing key as it is.
     monitor.SetPortDword("LPR1", "PortNum", 516);
     EXPECT_TRUE(WriteNewPortSettings(nullptr, "LPR1", PROTOCOL_LPR));
-    EXPECT_EQ(ReadAllValues(monitor.PortKey("LPR1")), [&] { values["PortNum"] = Dword(516); return values; }());
+    lprValues["PortNum"] = Dword(516);
+    EXPECT_EQ(lprValues, ReadAllValues(monitor.PortKey("LPR1")));
 
     RawSettings raw = {};
     raw.header.protocol = PROTOCOL_RAW;
     SetField(raw.host, "127.0.0.9");
     raw.portNumber = 9100;
     ASSERT_TRUE(WriteNewPortSettings(&raw.header, "RAW1", PROTOCOL_RAW));
-    values = ReadAllValues(monitor.PortKey("RAW1"));
-    EXPECT_EQ(values.size(), 7u);
-    ExpectText(values, "HostName", "127.0.0.9");
-    EXPECT_EQ(values["PortNum"], Dword(9100));
-    EXPECT_EQ(values["DatTmout"], Dword(900000));
+    EXPECT_EQ(ValueMap({{"PrintMode", Dword(3)}, {"NonSpool", Dword(0)}, {"Reconnection", Dword(1)},
+                        {"CmdTmout", Dword(900000)}, {"DatTmout", Dword(900000)}, {"HostName", Sz("127.0.0.9")},
+                        {"PortNum", Dword(9100)}}),
+              ReadAllValues(monitor.PortKey("RAW1")));
 
     // A type above 3 gets only the values every port has.
     ASSERT_TRUE(WriteNewPortSettings(nullptr, "FILE1", PROTOCOL_FILE));
-    EXPECT_EQ(ReadAllValues(monitor.PortKey("FILE1")).size(), 3u);
+    EXPECT_EQ(ValueMap({{"PrintMode", Dword(PROTOCOL_FILE)}, {"NonSpool", Dword(0)}, {"Reconnection", Dword(1)}}),
+              ReadAllValues(monitor.PortKey("FILE1")));
 }
 
-TEST(WriteNewPortSettings, IppKeyAndTemplatesOfAnotherProtocol)
+TEST(WriteNewPortSettings, IppAndEmailKeysAndTemplatesOfAnotherProtocol)
 {
-    FreshMonitor monitor; // no monitor-wide Reconnection: the port gets 0
+    FreshMonitor monitor;
+    SetRaw(g_monitor.monitorKey, "Reconnection", REG_BINARY, "\x01\0\0\0", 4); // not a REG_DWORD: the port gets 0
     IppSettings ipp = {};
     ipp.header.protocol = PROTOCOL_IPP;
     SetField(ipp.url, "ipp://127.0.0.1:8631/printers/q");
@@ -133,17 +131,13 @@ TEST(WriteNewPortSettings, IppKeyAndTemplatesOfAnotherProtocol)
     ipp.maxChunk = 16384;
     ipp.authenticate = ipp.jobSheets = ipp.chunked = 1;
     ASSERT_TRUE(WriteNewPortSettings(&ipp.header, "IPP1", PROTOCOL_IPP));
-    ValueMap values = ReadAllValues(monitor.PortKey("IPP1"));
-    EXPECT_EQ(values.size(), 16u);
-    EXPECT_EQ(values["Reconnection"], Dword(0));
-    EXPECT_EQ(values["CmdTmout"], Dword(180000));
-    ExpectText(values, "URL", "ipp://127.0.0.1:8631/printers/q");
-    EXPECT_EQ(values["Chunked"], Dword(1));
-    EXPECT_EQ(values["MaxChunk"], Dword(4096));
-    EXPECT_EQ(values["Base64"], Dword(0));
-    EXPECT_EQ(values["UserName"], std::make_pair(static_cast<DWORD>(REG_SZ), std::string()));
-    EXPECT_EQ(values["PassWord"], Binary(std::string(1, '\0')));
-    EXPECT_EQ(values["JobSheets"], Dword(0));
+    ValueMap ippValues = {
+        {"PrintMode", Dword(1)},  {"NonSpool", Dword(0)},   {"Reconnection", Dword(0)}, {"CmdTmout", Dword(180000)},
+        {"DatTmout", Dword(180000)}, {"URL", Sz("ipp://127.0.0.1:8631/printers/q")}, {"UseProxy", Dword(0)},
+        {"ProxyName", Sz("")},    {"ProxyNum", Dword(0)},   {"Chunked", Dword(1)},      {"MaxChunk", Dword(4096)},
+        {"Language", Sz("")},     {"Base64", Dword(0)},     {"UserName", Sz("")},
+        {"PassWord", Binary(std::string(1, '\0'))},         {"JobSheets", Dword(0)}};
+    EXPECT_EQ(ippValues, ReadAllValues(monitor.PortKey("IPP1")));
 
     // An LPR record offered for an IPP port is not read as the IPP layout.
     LprSettings lpr = {};
@@ -151,14 +145,11 @@ TEST(WriteNewPortSettings, IppKeyAndTemplatesOfAnotherProtocol)
     memset(lpr.host, 'h', sizeof lpr.host - 1);
     memset(lpr.queue, 'q', sizeof lpr.queue - 1);
     ASSERT_TRUE(WriteNewPortSettings(&lpr.header, "IPP2", PROTOCOL_IPP));
-    values = ReadAllValues(monitor.PortKey("IPP2"));
-    ExpectText(values, "URL", "");
-    ExpectText(values, "Language", "");
-}
+    ippValues["URL"] = Sz("");
+    ippValues["Chunked"] = Dword(0);
+    EXPECT_EQ(ippValues, ReadAllValues(monitor.PortKey("IPP2")));
 
-TEST(WriteNewPortSettings, EmailKeyHasNoTimeoutsAndBinaryTextsWithoutTerminator)
-{
-    FreshMonitor monitor;
+    // E-mail: no timeouts, binary texts without their terminator.
     TestPort templ(PROTOCOL_EMAIL);
     EmailSettings* mail = EmailOf(templ.port);
     SetField(mail->toAddr, "c@d.test");
@@ -167,15 +158,13 @@ TEST(WriteNewPortSettings, EmailKeyHasNoTimeoutsAndBinaryTextsWithoutTerminator)
     memcpy(mail->authPass, "\x91\x92\x93\0\x55", 5); // bytes after the zero are not stored
     mail->charCode = 0x1234;
     ASSERT_TRUE(WriteNewPortSettings(&mail->header, "MAIL1", PROTOCOL_EMAIL));
-    ValueMap values = ReadAllValues(monitor.PortKey("MAIL1"));
-    EXPECT_EQ(values.size(), 18u);
-    EXPECT_EQ(values.count("CmdTmout") + values.count("DatTmout"), 0u);
-    ExpectText(values, "ToAddr", "c@d.test");
-    EXPECT_EQ(values["Subject"], Binary("Subj"));
-    EXPECT_EQ(values["Body"], Binary(""));
-    EXPECT_EQ(values["Signature"], Binary("--"));
-    EXPECT_EQ(values["AuthPass"], Binary("\x91\x92\x93"));
-    EXPECT_EQ(values["CharCode"], Dword(0x1234));
+    EXPECT_EQ(ValueMap({{"PrintMode", Dword(2)},    {"NonSpool", Dword(0)},     {"Reconnection", Dword(0)},
+                        {"SmtpServer", Sz("")},     {"FromName", Sz("")},       {"FromAddr", Sz("")},
+                        {"ToAddr", Sz("c@d.test")}, {"Subject", Binary("Subj")}, {"Body", Binary("")},
+                        {"Signature", Binary("--")}, {"NoPrint", Dword(0)},     {"EditBody", Dword(0)},
+                        {"DivideFile", Dword(0)},   {"DivideSize", Dword(0)},   {"CharCode", Dword(0x1234)},
+                        {"AuthID", Sz("")},         {"AuthPass", Binary("\x91\x92\x93")}, {"AuthType", Dword(0)}}),
+              ReadAllValues(monitor.PortKey("MAIL1")));
 }
 
 TEST(PortKeys, UnusableNamesFailCleanlyAndDeleteRemovesTheKey)
@@ -201,27 +190,6 @@ TEST(PortKeys, UnusableNamesFailCleanlyAndDeleteRemovesTheKey)
     snprintf(g_monitor.portsKey, sizeof g_monitor.portsKey, "%s", saved.c_str());
 }
 
-TEST(ReadPortSettings, LprValuesAndDefaults)
-{
-    FreshMonitor monitor;
-    ASSERT_TRUE(WriteNewPortSettings(nullptr, "LPR1", PROTOCOL_LPR));
-    monitor.SetPortText("LPR1", "HostName", "127.0.0.5");
-    monitor.SetPortDword("LPR1", "PortNum", 0x1234ABCD);
-    TestPort port(PROTOCOL_LPR);
-    LprSettings* lpr = LprOf(port.port);
-    lpr->noByteCount = 7;
-    ASSERT_EQ(ReadPortSettings(port.port, "LPR1"), 0);
-    EXPECT_EQ(port.port->receiveTimeout, 900000u);
-    EXPECT_STREQ(lpr->host, "127.0.0.5");
-    EXPECT_EQ(lpr->portNumber, 0xABCD);
-    EXPECT_EQ(lpr->noByteCount, 7u); // absent: unchanged
-
-    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, monitor.PortKey("LPR1").c_str(), "NonRFCPorts");
-    lpr->nonRfcPorts = 0;
-    ASSERT_EQ(ReadPortSettings(port.port, "LPR1"), 0);
-    EXPECT_EQ(lpr->nonRfcPorts, 1u); // absent: 1
-}
-
 TEST(ReadPortSettings, IppUrlAndCredentialsOnlyWithBase64)
 {
     FreshMonitor monitor;
@@ -229,8 +197,7 @@ TEST(ReadPortSettings, IppUrlAndCredentialsOnlyWithBase64)
     const std::string key = monitor.PortKey("IPP1");
     monitor.SetPortText("IPP1", "URL", "ipp://127.0.0.1:8631/printers/q");
     monitor.SetPortText("IPP1", "UserName", "alice");
-    uint8_t stored[kPasswordValueSize];
-    SetRaw(key, "PassWord", REG_BINARY, stored, static_cast<DWORD>(EncodePassword("secret", stored, sizeof stored)));
+    monitor.SetPortText("IPP1", "PassWord", Stored(6, "secret"), REG_BINARY);
     TestPort port(PROTOCOL_IPP);
     IppSettings* ipp = IppOf(port.port);
     SetField(ipp->userName, "old");
@@ -245,26 +212,22 @@ TEST(ReadPortSettings, IppUrlAndCredentialsOnlyWithBase64)
     EXPECT_STREQ(ipp->password, "");
 
     monitor.SetPortDword("IPP1", "Base64", 1);
-    ASSERT_EQ(ReadPortSettings(port.port, "IPP1"), 0);
-    EXPECT_STREQ(ipp->userName, "alice");
-    EXPECT_STREQ(ipp->password, "secret");
-
-    // A length claiming 200 characters with three behind it gives three.
-    const uint8_t lying[] = {200, 0, 'a' - kPasswordScramble, 'b' - kPasswordScramble, 'c' - kPasswordScramble};
-    SetRaw(key, "PassWord", REG_BINARY, lying, sizeof lying);
-    ASSERT_EQ(ReadPortSettings(port.port, "IPP1"), 0);
-    EXPECT_STREQ(ipp->password, "abc");
-    // 67 bytes claiming 65 characters: 64 are taken.
-    uint8_t full[kPasswordValueSize];
-    memset(full, 'x' - kPasswordScramble, sizeof full);
-    full[0] = 65, full[1] = 0;
-    SetRaw(key, "PassWord", REG_BINARY, full, sizeof full);
-    ASSERT_EQ(ReadPortSettings(port.port, "IPP1"), 0);
-    EXPECT_EQ(std::string(ipp->password), std::string(64, 'x'));
-    // Not binary: empty.
-    SetRaw(key, "PassWord", REG_SZ, lying, sizeof lying);
-    ASSERT_EQ(ReadPortSettings(port.port, "IPP1"), 0);
-    EXPECT_STREQ(ipp->password, "");
+    // The length is clamped to the bytes read (200 claimed, three behind it);
+    // the whole 67-byte value is read, so 65 claimed give 64.
+    const struct {
+        DWORD type;
+        std::string bytes;
+        std::string password;
+    } cases[] = {{REG_BINARY, Stored(6, "secret"), "secret"},
+                 {REG_BINARY, Stored(200, "abc"), "abc"},
+                 {REG_BINARY, Stored(65, std::string(65, 'x')), std::string(64, 'x')},
+                 {REG_SZ, Stored(200, "abc"), ""}}; // not binary: empty
+    for (const auto& c : cases) {
+        monitor.SetPortText("IPP1", "PassWord", c.bytes, c.type);
+        ASSERT_EQ(ReadPortSettings(port.port, "IPP1"), 0);
+        EXPECT_STREQ(ipp->userName, "alice");
+        EXPECT_EQ(c.password, ipp->password);
+    }
 }
 
 TEST(ReadPortSettings, EmailTextsOnlyWithoutNoPrintAndEditBody)
@@ -304,17 +267,31 @@ TEST(ReadPortSettings, EmailTextsOnlyWithoutNoPrintAndEditBody)
     EXPECT_EQ(mail->authPass[0], 0);
 }
 
-TEST(ReadPortSettings, WrongTypesAndOversizeValuesLeaveTheFields)
+TEST(ReadPortSettings, LprValuesDefaultsAndValuesThatLeaveTheFields)
 {
     FreshMonitor monitor;
+    ASSERT_TRUE(WriteNewPortSettings(nullptr, "LPR1", PROTOCOL_LPR));
     const std::string key = monitor.PortKey("LPR1");
+    monitor.SetPortText("LPR1", "HostName", "127.0.0.5");
+    monitor.SetPortDword("LPR1", "PortNum", 0x1234ABCD);
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "NonRFCPorts");
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, key.c_str(), "PortName"); // the queue guards the host field below
+    TestPort port(PROTOCOL_LPR);
+    LprSettings* lpr = LprOf(port.port);
+    lpr->noByteCount = 7;
+    ASSERT_EQ(ReadPortSettings(port.port, "LPR1"), 0);
+    EXPECT_EQ(port.port->receiveTimeout, 900000u);
+    EXPECT_STREQ(lpr->host, "127.0.0.5");
+    EXPECT_EQ(lpr->portNumber, 0xABCD);
+    EXPECT_EQ(lpr->noByteCount, 7u); // absent: unchanged
+    EXPECT_EQ(lpr->nonRfcPorts, 1u); // absent: 1
+
+    // Values of another type or size leave their fields.
     SetRaw(key, "HostName", REG_DWORD, "\x01\x02\x03\x04", 4);
     SetRaw(key, "PortNum", REG_SZ, "9100", 5);
     SetRaw(key, "CmdTmout", REG_BINARY, "\x01\0\0\0", 4);
     SetRaw(key, "DatTmout", REG_DWORD, "\x01\0", 2);
     SetRaw(key, "NonSpool", REG_DWORD, "\x01\0\0\0\0\0\0\0", 8);
-    TestPort port(PROTOCOL_LPR);
-    LprSettings* lpr = LprOf(port.port);
     SetField(lpr->host, std::string(64, 'a'));
     SetField(lpr->queue, "next field");
     lpr->portNumber = 515;
@@ -326,15 +303,14 @@ TEST(ReadPortSettings, WrongTypesAndOversizeValuesLeaveTheFields)
 
     // 65 characters and a terminator, then exactly 65 bytes without one (the
     // byte after the count is not zero, so the registry adds none).
-    monitor.SetPortText("LPR1", "HostName", std::string(65, 'b'));
-    ASSERT_EQ(ReadPortSettings(port.port, "LPR1"), 0);
-    EXPECT_EQ(std::string(lpr->host), std::string(64, 'a'));
-    std::string exact(70, 'c');
-    SetRaw(key, "HostName", REG_SZ, exact.data(), 65);
-    ASSERT_EQ(ReadAllValues(key)["HostName"].second, std::string(65, 'c'));
-    ASSERT_EQ(ReadPortSettings(port.port, "LPR1"), 0);
-    EXPECT_EQ(std::string(lpr->host), std::string(64, 'a'));
-    EXPECT_STREQ(lpr->queue, "next field");
+    const std::string b65(65, 'b'), c70(70, 'c');
+    const std::pair<const char*, DWORD> stored[] = {{b65.c_str(), 66}, {c70.data(), 65}};
+    for (const auto& value : stored) {
+        SetRaw(key, "HostName", REG_SZ, value.first, value.second);
+        ASSERT_EQ(ReadPortSettings(port.port, "LPR1"), 0);
+        EXPECT_EQ(std::string(lpr->host), std::string(64, 'a')) << value.second;
+        EXPECT_STREQ(lpr->queue, "next field");
+    }
 }
 
 TEST(ReadPortSettings, ChangedPrintModeReplacesTheSettingsRecord)
@@ -350,9 +326,9 @@ TEST(ReadPortSettings, ChangedPrintModeReplacesTheSettingsRecord)
     EXPECT_EQ(IppOf(port.port)->port, 80u);
     EXPECT_EQ(IppOf(port.port)->connection, INVALID_SOCKET);
 
-    // An unknown stored type keeps the record's type and settings.
+    // A stored type above 3 (here the local file type) keeps the record's type and settings.
     SettingsHeader* before = port.port->settings;
-    monitor.SetPortDword("P1", "PrintMode", 7);
+    monitor.SetPortDword("P1", "PrintMode", PROTOCOL_FILE);
     monitor.SetPortText("P1", "URL", "ipp://127.0.0.2/x");
     ASSERT_EQ(ReadPortSettings(port.port, "P1"), 0);
     EXPECT_EQ(port.port->protocol, static_cast<DWORD>(PROTOCOL_IPP));
