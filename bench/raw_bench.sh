@@ -9,9 +9,9 @@
 #     N     measured runs per way after one warm-up run (default 5)
 #
 # Ways:
-#   spoolhost      the spooler host printing through a Raw port of the monitor
-#                  (4 KiB WritePort blocks, the host's default)
-#   spoolhost-64k  the same with 64 KiB blocks
+#   spoolhost-4k   the spooler host printing through a Raw port of the monitor
+#                  with 4 KiB WritePort blocks
+#   spoolhost      the same with 64 KiB blocks, the host's default
 #   socat          socat from the file to the sink: the ceiling
 #   cups           the CUPS "socket" backend (Debian's cups package, unpacked
 #                  into build/peers/cups by ./run bench)
@@ -37,7 +37,7 @@ SINK_LIFETIME=7200
 
 SIZE_TEXT=1G
 RUNS=5
-WAYS=(spoolhost spoolhost-64k socat cups)
+WAYS=(spoolhost-4k spoolhost socat cups)
 CHOSEN=
 
 while (($#)); do
@@ -105,10 +105,10 @@ command_spoolhost() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPU
 delivered_spoolhost() { echo "$OUTPUT"; }
 finish_spoolhost() { :; }
 
-prepare_spoolhost-64k() { [[ -n ${SPOOL_INPUT:-} ]] || prepare_spoolhost; }
-command_spoolhost-64k() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPUT" --block 65536); }
-delivered_spoolhost-64k() { echo "$OUTPUT"; }
-finish_spoolhost-64k() { :; }
+prepare_spoolhost-4k() { [[ -n ${SPOOL_INPUT:-} ]] || prepare_spoolhost; }
+command_spoolhost-4k() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPUT" --block 4096); }
+delivered_spoolhost-4k() { echo "$OUTPUT"; }
+finish_spoolhost-4k() { :; }
 
 prepare_socat() { :; }
 command_socat() { CMD=(socat -u -b 1048576 "$INPUT" "TCP:127.0.0.1:$SINK_PORT"); }
