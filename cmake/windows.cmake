@@ -91,8 +91,9 @@ function(add_wine_tests kind)
         target_link_options(${target} PRIVATE ${STATIC_RUNTIME})
         add_dependencies(${target} monitor catalogues)
         # Dialog tests share one desktop (and may change its metrics): one at a time.
+        # The Raw integration tests show the error window and message boxes too.
         set(lock "")
-        if(kind STREQUAL "ui")
+        if(kind STREQUAL "ui" OR name MATCHES "^raw_")
             set(lock RESOURCE_LOCK desktop)
         elseif(name MATCHES "^lpr")
             # The printer service port and the reserved local ports are one per namespace.

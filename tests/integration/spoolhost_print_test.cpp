@@ -346,7 +346,7 @@ TEST_F(SpoolhostPrint, ScriptedPauseHoldsTheJobAndScriptedDeleteEndsIt)
     std::string data = Pattern(100 * 1024);
     WriteBytes(source, data);
     {
-        Host host(PrintArguments(dest, Quote(source), "--pause-after 40000"), false);
+        Host host(PrintArguments(dest, Quote(source), "--pause-after 40000 --block 4096"), false);
         // Paused after the block that crossed 40000 bytes.
         ASSERT_TRUE(WaitFor([&] { return Contains(host.Err(), "job PAUSED,PRINTING"); })) << host.Err();
         EXPECT_EQ(FileSize(dest), 40960);
