@@ -2,7 +2,7 @@
 #include "text/localise.h"
 
 #include "text/catalogue.h"
-#include "text/font_spec.h"
+#include "text/dialog_font.h"
 
 namespace {
 

@@ -19,7 +19,7 @@ void DeleteRegistryTree(const std::string& subkey)
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, subkey.c_str());
 }
 
-static void DeleteDirectoryTree(const std::string& dir)
+void DeleteDirectoryTree(const std::string& dir)
 {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);

@@ -34,5 +34,8 @@ struct FreshMonitor {
     std::string PortKey(const char* port) const;
 };
 
+// Deletes a directory with everything below it (quietly where it cannot).
+void DeleteDirectoryTree(const std::string& dir);
+
 // Deletes a registry tree under HKEY_LOCAL_MACHINE (quietly if absent).
 void DeleteRegistryTree(const std::string& subkey);

@@ -1,5 +1,7 @@
 #include "support/peer_process.h"
 
+#include "support/fresh_monitor.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -24,26 +26,6 @@ bool WriteWholeFile(const std::string& path, const std::string& bytes)
     bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
     CloseHandle(file);
     return ok;
-}
-
-void DeleteTree(const std::string& dir)
-{
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            std::string path = dir + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(path);
-            else
-                DeleteFileA(path.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    RemoveDirectoryA(dir.c_str());
 }
 
 std::string ParentOf(const std::string& unixPath)
@@ -222,7 +204,7 @@ PeerProcess::PeerProcess(const std::string& label)
         base += '\\';
     dir = base + "peer-" + label + "-" + std::to_string(GetCurrentProcessId()) + "-" +
           std::to_string(InterlockedIncrement(&counter));
-    DeleteTree(dir);
+    DeleteDirectoryTree(dir);
     CreateDirectoryA(dir.c_str(), nullptr);
     unixDir = UnixPath(dir);
 }
@@ -232,7 +214,7 @@ PeerProcess::~PeerProcess()
     if (started)
         Stop();
     if (GetEnvironmentVariableA("PEER_KEEP_DIRS", nullptr, 0) == 0)
-        DeleteTree(dir);
+        DeleteDirectoryTree(dir);
 }
 
 bool PeerProcess::Start(const std::string& command, WORD readyPort, DWORD lifetimeSeconds)

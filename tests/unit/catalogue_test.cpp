@@ -12,7 +12,7 @@
 #include "resource.h"
 #include "support/fresh_monitor.h"
 #include "text/catalogue.h"
-#include "text/font_spec.h"
+#include "text/dialog_font.h"
 #include "text/localise.h"
 
 namespace {

@@ -653,7 +653,7 @@ DWORD MonitorReconnection(const std::string& monitorKey)
     return value;
 }
 
-// Creates the port key with the spec's values; false (nothing changed) when
+// Creates the port key with the values of the new port; false (nothing changed) when
 // the key exists already or cannot be created.
 bool WriteNewPortKey(const std::string& monitorKey, NewPortSpec spec, std::string* error)
 {

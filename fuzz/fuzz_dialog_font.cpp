@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "text/font_spec.h"
+#include "text/dialog_font.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The dialog font specification "face,size,charset". Pure code: no OS header.
-#include "text/font_spec.h"
+#include "text/dialog_font.h"
 
 #include <cstring>
 #include <string>
