@@ -28,16 +28,23 @@ mkdir -p "$dir"
 # The physical path: a printcap field cannot hold a colon (Wine's "c:" link).
 dir=$(cd "$dir" && pwd -P)
 [[ $dir != *:* ]] || { echo "spool path $dir holds a colon" >&2; exit 1; }
+# lpd works as the daemon user, which may not be able to pass through DIR
+# (a checkout in a private directory): the spool lies in a directory of its
+# own under /var/tmp, and DIR/spool links to it.
+[[ -L $dir/spool ]] && rm -rf "$(readlink "$dir/spool")"
 rm -rf "$dir/spool"
-mkdir -p "$dir/spool/lp1"
-chown -R daemon:daemon "$dir/spool"
-chmod -R 0755 "$dir/spool"
+spool=$(mktemp -d /var/tmp/lprng-spool.XXXXXX)
+chmod 0755 "$spool"
+mkdir -p "$spool/lp1"
+chown -R daemon:daemon "$spool"
+chmod -R 0755 "$spool"
+ln -s "$spool" "$dir/spool"
 
 perms="DEFAULT ACCEPT"
 [[ $mode == reserved-only ]] && perms="REJECT SERVICE=X NOT PORT=1-1023
 DEFAULT ACCEPT"
 
-export LPD_BIN=$lpd LPD_DIR=$dir LPD_PORT=$port LPD_PERMS=$perms
+export LPD_BIN=$lpd LPD_DIR=$dir LPD_SPOOL=$spool LPD_PORT=$port LPD_PERMS=$perms
 exec unshare -m --propagation private bash -eu -c '
     layers=$LPD_DIR/layers
     mkdir -p "$layers"
@@ -46,12 +53,12 @@ exec unshare -m --propagation private bash -eu -c '
     cat >"$layers/upper/lprng/lpd.conf" <<EOF
 lpd_listen_port=127.0.0.1%$LPD_PORT
 unix_socket_path=off
-lockfile=$LPD_DIR/lpd.lock
+lockfile=$LPD_SPOOL/lpd.lock
 printcap_path=/etc/printcap
 perms_path=/etc/lprng/lpd.perms
 EOF
     printf "%s\n" "$LPD_PERMS" >"$layers/upper/lprng/lpd.perms"
-    printf "lp1:sd=%s/spool/lp1:lp=/dev/null:save_when_done\n" "$LPD_DIR" >"$layers/upper/printcap"
+    printf "lp1:sd=%s/lp1:lp=/dev/null:save_when_done\n" "$LPD_SPOOL" >"$layers/upper/printcap"
     mount -t overlay overlay -o "lowerdir=/etc,upperdir=$layers/upper,workdir=$layers/work" /etc
     exec "$LPD_BIN" -F
 '
