@@ -1,4 +1,4 @@
-// Fuzzes ParseFontSpec and CharsetFromName.
+// Fuzzes ParseFontSetting and CharsetFromName.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -29,14 +29,14 @@ bool IsTableValue(int value)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::string text(reinterpret_cast<const char*>(data), size);
-    const char* spec = text.c_str(); // cut at the first NUL, as the catalogue reader does
+    const char* setting = text.c_str(); // cut at the first NUL, as the catalogue reader does
 
-    const int value = CharsetFromName(spec);
+    const int value = CharsetFromName(setting);
     Check(value == -1 || IsTableValue(value));
 
-    FontSpec out;
+    FontSetting out;
     std::memset(&out, 0x5A, sizeof out);
-    if (ParseFontSpec(spec, &out)) {
+    if (ParseFontSetting(setting, &out)) {
         Check(out.size >= 1 && out.size <= 200);
         Check(IsTableValue(out.charset));
         const void* end = std::memchr(out.face, '\0', sizeof out.face);
@@ -45,10 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(faceLength > 0);
         Check(std::strchr(out.face, ',') == nullptr);
         // The face is the first non-empty token (cut to the field).
-        const size_t start = std::strspn(spec, ",");
-        Check(std::strncmp(spec + start, out.face, faceLength) == 0);
+        const size_t start = std::strspn(setting, ",");
+        Check(std::strncmp(setting + start, out.face, faceLength) == 0);
     } else {
-        FontSpec fresh;
+        FontSetting fresh;
         std::memset(&fresh, 0x5A, sizeof fresh);
         Check(std::memcmp(&out, &fresh, sizeof out) == 0); // untouched on failure
     }

@@ -1,4 +1,4 @@
-// The dialog font specification "face,size,charset". Pure code: no OS header.
+// The dialog font setting "face,size,charset". Pure code: no OS header.
 #include "text/dialog_font.h"
 
 #include <cstring>
@@ -55,13 +55,13 @@ int CharsetFromName(const char* name)
     return -1;
 }
 
-bool ParseFontSpec(const char* spec, FontSpec* out)
+bool ParseFontSetting(const char* setting, FontSetting* out)
 {
-    if (spec == nullptr || out == nullptr)
+    if (setting == nullptr || out == nullptr)
         return false;
     size_t at = 0;
     std::string face, size, charset;
-    if (!NextToken(spec, &at, &face) || !NextToken(spec, &at, &size) || !NextToken(spec, &at, &charset))
+    if (!NextToken(setting, &at, &face) || !NextToken(setting, &at, &size) || !NextToken(setting, &at, &charset))
         return false;
 
     const int32_t height = ParseNumber(size.c_str(), 10);

@@ -9,7 +9,7 @@ namespace {
 // The tables' outer heights are measured with a caption bar of this height.
 const int kTableCaptionHeight = 19;
 const DWORD kDialogTextSize = 512;
-const DWORD kFontSpecSize = 128;
+const DWORD kFontSettingSize = 128;
 const char kFontSection[] = "FONT";
 
 // Sizes or places the dialog itself from the first table entry.
@@ -63,10 +63,10 @@ HFONT CatalogueFont(HWND window, const char* key, const char* cataloguePath)
     (void)window; // the font does not depend on the window it is made for
     if (!key || !cataloguePath || !cataloguePath[0])
         return nullptr;
-    char spec[kFontSpecSize] = "";
-    GetPrivateProfileStringA(kFontSection, key, "", spec, sizeof spec, cataloguePath);
-    FontSpec font;
-    if (!spec[0] || !ParseFontSpec(spec, &font))
+    char setting[kFontSettingSize] = "";
+    GetPrivateProfileStringA(kFontSection, key, "", setting, sizeof setting, cataloguePath);
+    FontSetting font;
+    if (!setting[0] || !ParseFontSetting(setting, &font))
         return nullptr;
     return CreateFontA(-font.size, 0, 0, 0, 0, FALSE, FALSE, FALSE, static_cast<DWORD>(font.charset), 0, 0, 0, 0,
                        font.face);

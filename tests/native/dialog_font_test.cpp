@@ -1,4 +1,4 @@
-// The dialog font specification.
+// The dialog font setting.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -8,16 +8,16 @@
 
 namespace {
 
-FontSpec Untouched()
+FontSetting Untouched()
 {
-    FontSpec spec;
-    std::memset(&spec, 0x5A, sizeof spec);
-    return spec;
+    FontSetting setting;
+    std::memset(&setting, 0x5A, sizeof setting);
+    return setting;
 }
 
 } // namespace
 
-TEST(FontSpecTest, CharsetNamesAreCaseSensitive)
+TEST(FontSettingTest, CharsetNamesAreCaseSensitive)
 {
     const struct {
         const char* name;
@@ -32,11 +32,11 @@ TEST(FontSpecTest, CharsetNamesAreCaseSensitive)
         EXPECT_EQ(row.value, CharsetFromName(row.name)) << (row.name ? row.name : "(null)");
 }
 
-TEST(FontSpecTest, FaceSizeAndCharset)
+TEST(FontSettingTest, FaceSizeAndCharset)
 {
     const std::string face1000(1000, 'F'), face127(127, 'E');
     const struct {
-        std::string spec;
+        std::string setting;
         std::string face;
         int size;
         int charset;
@@ -55,27 +55,27 @@ TEST(FontSpecTest, FaceSizeAndCharset)
         {face127 + ",8,THAI", face127, 8, 222},
     };
     for (const auto& c : cases) {
-        FontSpec spec = Untouched();
-        ASSERT_TRUE(ParseFontSpec(c.spec.c_str(), &spec)) << c.spec.substr(0, 40);
-        EXPECT_EQ(c.face, spec.face) << c.spec.substr(0, 40);
-        EXPECT_EQ(c.size, spec.size) << c.spec.substr(0, 40);
-        EXPECT_EQ(c.charset, spec.charset) << c.spec.substr(0, 40);
+        FontSetting setting = Untouched();
+        ASSERT_TRUE(ParseFontSetting(c.setting.c_str(), &setting)) << c.setting.substr(0, 40);
+        EXPECT_EQ(c.face, setting.face) << c.setting.substr(0, 40);
+        EXPECT_EQ(c.size, setting.size) << c.setting.substr(0, 40);
+        EXPECT_EQ(c.charset, setting.charset) << c.setting.substr(0, 40);
     }
 }
 
-TEST(FontSpecTest, MissingTokensOrBadSizesGiveNoFont)
+TEST(FontSettingTest, MissingTokensOrBadSizesGiveNoFont)
 {
     const std::string hugeSize = "A," + std::string(100000, '1') + ",ANSI";
-    const FontSpec fresh = Untouched();
+    const FontSetting fresh = Untouched();
     for (const char* text : {"", ",", ",,,", "Arial", "Arial,12", "Arial,12,", ",Arial,,12,,", "A,0,ANSI",
                              "A,201,ANSI", "A,-1,ANSI", "A,+12,ANSI", "A, 12,ANSI", "A,12 ,ANSI", "A,12x,ANSI",
                              "A,abc,ANSI", "A,4294967296,ANSI", "A,99999999999,ANSI", hugeSize.c_str()}) {
-        FontSpec spec = Untouched();
-        EXPECT_FALSE(ParseFontSpec(text, &spec)) << text;
-        EXPECT_EQ(0, std::memcmp(&spec, &fresh, sizeof spec)) << "changed by " << text;
+        FontSetting setting = Untouched();
+        EXPECT_FALSE(ParseFontSetting(text, &setting)) << text;
+        EXPECT_EQ(0, std::memcmp(&setting, &fresh, sizeof setting)) << "changed by " << text;
     }
-    FontSpec spec = Untouched();
-    EXPECT_FALSE(ParseFontSpec(nullptr, &spec));
-    EXPECT_EQ(0, std::memcmp(&spec, &fresh, sizeof spec));
-    EXPECT_FALSE(ParseFontSpec("Arial,12,ANSI", nullptr));
+    FontSetting setting = Untouched();
+    EXPECT_FALSE(ParseFontSetting(nullptr, &setting));
+    EXPECT_EQ(0, std::memcmp(&setting, &fresh, sizeof setting));
+    EXPECT_FALSE(ParseFontSetting("Arial,12,ANSI", nullptr));
 }

@@ -137,9 +137,9 @@ struct FontCheck {
     std::string face;
 };
 
-FontCheck MakeFont(FreshMonitor& monitor, const std::string& spec)
+FontCheck MakeFont(FreshMonitor& monitor, const std::string& setting)
 {
-    monitor.WriteInstallFile(DIALOG_CATALOGUE, "[FONT]\r\nDEFAULT=" + spec + "\r\n");
+    monitor.WriteInstallFile(DIALOG_CATALOGUE, "[FONT]\r\nDEFAULT=" + setting + "\r\n");
     HFONT font = CatalogueFont(nullptr, "DEFAULT", Path(DIALOG_CATALOGUE).c_str());
     FontCheck check{font != nullptr, 0, 0, ""};
     LOGFONTA logFont;
@@ -159,7 +159,7 @@ TEST(CatalogueFont, MadeFromTheFontTextReadCutAt127Characters)
 {
     FreshMonitor monitor;
     const struct {
-        std::string spec;
+        std::string setting;
         LONG height; // 0: no font
         BYTE charset;
         const char* face;
@@ -171,11 +171,11 @@ TEST(CatalogueFont, MadeFromTheFontTextReadCutAt127Characters)
         {std::string(124, 'F') + ",12,ANSI", 0, 0, ""}, // the cut one has no character-set part
     };
     for (const auto& c : cases) {
-        FontCheck check = MakeFont(monitor, c.spec);
-        EXPECT_EQ(c.height != 0, check.made) << c.spec;
-        EXPECT_EQ(c.height, check.height) << c.spec;
-        EXPECT_EQ(c.charset, check.charset) << c.spec;
-        EXPECT_EQ(c.face, check.face) << c.spec;
+        FontCheck check = MakeFont(monitor, c.setting);
+        EXPECT_EQ(c.height != 0, check.made) << c.setting;
+        EXPECT_EQ(c.height, check.height) << c.setting;
+        EXPECT_EQ(c.charset, check.charset) << c.setting;
+        EXPECT_EQ(c.face, check.face) << c.setting;
     }
     EXPECT_EQ(nullptr, CatalogueFont(nullptr, "MISSING", Path(DIALOG_CATALOGUE).c_str()));
     EXPECT_EQ(nullptr, CatalogueFont(nullptr, "DEFAULT", ""));
@@ -267,8 +267,8 @@ void CheckShippedCatalogues(const char* language)
         EXPECT_GT(GetPrivateProfileStringA(entry.section, entry.key, "", text, sizeof text, dialogs.c_str()), 0u)
             << entry.section << " " << entry.key;
     GetPrivateProfileStringA("FONT", "DEFAULT", "", text, 128, dialogs.c_str());
-    FontSpec font;
-    EXPECT_TRUE(ParseFontSpec(text, &font)) << text;
+    FontSetting font;
+    EXPECT_TRUE(ParseFontSetting(text, &font)) << text;
 }
 
 } // namespace
