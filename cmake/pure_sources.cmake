@@ -6,5 +6,18 @@ set(PURE_SOURCES
     src/text/dialog_font.cpp
     src/ipp/parse_number.cpp
     src/ipp/printer_url.cpp
+    src/ipp/charset.cpp
+    src/ipp/ipp_request.cpp
+    src/ipp/http_message.cpp
+    src/ipp/http_parser.cpp
+    src/ipp/ipp_response.cpp
+    src/ipp/ipp_policy.cpp
     src/net/lpr_format.cpp
+    src/mail/mail_params.cpp
+)
+# Pure code of the mailer (tools/sendmail): its MIME and encoding files.
+set(MAILER_PURE_SOURCES
+    tools/sendmail/mail_encoding.cpp
+    tools/sendmail/iso2022jp.cpp
+    tools/sendmail/mime_message.cpp
 )

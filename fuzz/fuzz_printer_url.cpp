@@ -45,6 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     };
     for (const int radix : {data[0] % 40 - 2, 10, 16}) {
         const int32_t number = ParseNumber(url, radix);
+        Check(number >= -1); // too large is "not a number", never negative
         size_t end = 0;
         while (end < length && worth(url[end]) < radix)
             ++end;
@@ -68,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         Check(hostLength > 0 && hostLength <= kUrlHostSize - 1);
         Check(std::strchr(host.get(), '/') == nullptr);
         Check(path.get()[0] == '/');
-        Check(port != 0 && port != 0xDEADBEEF && port <= 0x7FFFFFFFu);
+        Check(port != 0 && port != 0xDEADBEEF && port <= kUrlPortMax);
         // The scheme was one of the two.
         Check(StartsIgnoringCase(url, "http://") || StartsIgnoringCase(url, "ipp://"));
         if (std::strchr(host.get(), ':') == nullptr && std::strlen(url) < 200) {

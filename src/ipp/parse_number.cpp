@@ -1,11 +1,15 @@
 // The program's one text-to-number conversion. Pure code: no OS header.
 #include "ipp/parse_number.h"
 
+namespace {
+const uint64_t kLargest = 0x7FFFFFFF;
+}
+
 int32_t ParseNumber(const char* text, int radix)
 {
     if (radix < 1 || text == nullptr)
         return -1;
-    uint32_t value = 0; // unsigned: the value wraps in 32 bits
+    uint64_t value = 0;
     for (const char* p = text; *p != '\0'; ++p) {
         const char c = *p;
         uint32_t worth;
@@ -19,11 +23,10 @@ int32_t ParseNumber(const char* text, int radix)
             return -1;
         if (worth >= static_cast<uint32_t>(radix))
             break;
-        value = value * static_cast<uint32_t>(radix) + worth;
+        // Once above the largest result the value stays "too large"; the
+        // rest of the text is still walked for characters that give -1.
+        if (value <= kLargest)
+            value = value * static_cast<uint32_t>(radix) + worth;
     }
-    // Two's-complement reading of the 32 bits, without implementation-defined
-    // conversion.
-    if (value <= 0x7FFFFFFFu)
-        return static_cast<int32_t>(value);
-    return -static_cast<int32_t>(~value) - 1;
+    return value <= kLargest ? static_cast<int32_t>(value) : -1;
 }

@@ -50,18 +50,20 @@ int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port)
     else
         return 0;
 
-    // 4. Host up to a "/", the end, or 64 characters; at a "/" the rest is the
-    // path (kept to 32 characters; a longer one is refused below). After 64
-    // host characters the rest of the URL is not looked at.
+    // 4. Host up to a "/" or the end; at a "/" the rest is the path. Host and
+    // ":port" together hold at most 64 characters: a longer one is refused
+    // rather than cut into another host or port.
     const char* rest = url + at;
     size_t hostLength = 0;
-    bool pathTooLong = false;
     while (hostLength < kUrlHostSize - 1 && rest[hostLength] != '\0' && rest[hostLength] != '/') {
         host[hostLength] = rest[hostLength];
         ++hostLength;
     }
     host[hostLength] = '\0';
-    if (hostLength < kUrlHostSize - 1 && rest[hostLength] == '/') {
+    if (rest[hostLength] != '\0' && rest[hostLength] != '/')
+        return 0;
+    bool pathTooLong = false;
+    if (rest[hostLength] == '/') {
         const char* from = rest + hostLength;
         size_t pathLength = 0;
         while (from[pathLength] != '\0' && pathLength < kUrlPathSize - 1) {
@@ -76,11 +78,11 @@ int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port)
     if (hostLength == 0)
         return 0;
 
-    // 6. Port behind the first ":" of the host.
+    // 6. Port behind the first ":" of the host: 1 to 65535.
     for (size_t i = 0; i < hostLength; ++i) {
         if (host[i] == ':') {
             const int32_t number = ParseNumber(host + i + 1, 10);
-            if (number <= 0)
+            if (number <= 0 || static_cast<uint32_t>(number) > kUrlPortMax)
                 return 0;
             *port = static_cast<uint32_t>(number);
             host[i] = '\0';
@@ -97,8 +99,8 @@ int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port)
         path[1] = '\0';
     }
 
-    // A path longer than the field is refused; the field holds its first 32
-    // characters.
+    // A path longer than the field (only from a URL longer than the stored
+    // 256 characters) is refused; the field holds its first 256 characters.
     if (pathTooLong)
         return 0;
     return 1;

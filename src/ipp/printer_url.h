@@ -6,9 +6,11 @@
 #include <cstdint>
 
 const size_t kUrlHostSize = 65; // 64 characters and terminator
-const size_t kUrlPathSize = 33; // 32 characters and terminator
+const size_t kUrlPathSize = 257; // any path of a 256-character URL
+const uint32_t kUrlPortMax = 65535;
 
 // Fills host (kUrlHostSize bytes), path (kUrlPathSize bytes) and port as far
 // as the parse gets. Returns 1 when the URL is usable, 0 when not (other
-// scheme, empty host, port zero or not a number, path longer than 32).
+// scheme, empty host, host and ":port" longer than 64 characters, port zero,
+// above 65535 or not a number, path longer than 256).
 int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port);

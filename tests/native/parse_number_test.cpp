@@ -6,7 +6,7 @@
 
 #include "ipp/parse_number.h"
 
-TEST(ParseNumberTest, DigitsRadixAndWrapping)
+TEST(ParseNumberTest, DigitsRadixAndOverflow)
 {
     const std::string zeros(100000, '0');
     const struct {
@@ -24,9 +24,10 @@ TEST(ParseNumberTest, DigitsRadixAndWrapping)
         {"12x", 10, -1}, {"-5", 10, -1}, {" 1", 16, -1}, {"1 ", 16, -1}, {"+1", 16, -1}, {"1\r\n", 16, -1},
         {"1g", 16, -1},  {"1G", 16, -1}, {"\x80", 16, -1}, {"1.5", 16, -1}, {"0x10", 16, -1}, {nullptr, 10, -1},
         {"12", 0, -1},   {"", 0, -1},      {"1", -1, -1},  {"1", INT32_MIN, -1},
-        // The value wraps in 32 bits.
-        {"2147483647", 10, INT32_MAX}, {"2147483648", 10, INT32_MIN}, {"4294967295", 10, -1},
-        {"4294967297", 10, 1},         {"ffffffff", 16, -1},          {"123456789", 16, 0x23456789},
+        // A value above the largest result is not a number.
+        {"2147483647", 10, INT32_MAX}, {"7fffffff", 16, INT32_MAX}, {"2147483648", 10, -1},
+        {"4294967297", 10, -1},        {"123456789", 16, -1},       {"99999999999999999999999", 10, -1},
+        {"99999999999999999999a", 10, -1}, {"2147483648x", 10, -1},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.expected, ParseNumber(c.text, c.radix))

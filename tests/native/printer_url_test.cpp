@@ -40,7 +40,7 @@ Parsed Parse(const std::string& url)
 
 TEST(PrinterUrlTest, HostPortAndPath)
 {
-    const std::string h63(63, 'h'), h64(64, 'h'), path32 = "/" + std::string(31, 'p');
+    const std::string h64(64, 'h'), path256 = "/" + std::string(255, 'p');
     const struct {
         std::string url;
         int result;
@@ -51,17 +51,21 @@ TEST(PrinterUrlTest, HostPortAndPath)
         {"ipp://10.1.2.3/ipp", 1, "10.1.2.3", 631, "/ipp"}, {"HTTP://10.1.2.3:8080", 1, "10.1.2.3", 8080, "/"},
         {"hTtP://printer", 1, "printer", 80, "/"},         {"IpP://printer", 1, "printer", 631, "/"},
         {"http://h:12a/x", 1, "h", 12, "/x"},              // a hex letter ends the port text
-        {"ipp://h:70000", 1, "h", 70000, "/"},             // not refused above the TCP range
+        {"ipp://h:65535", 1, "h", 65535, "/"},             {"ipp://h:65536", 0, "h:65536", 631, ""},
+        {"ipp://h:99999999999", 0, "h:99999999999", 631, ""},
         {"http://user@host/ipp", 1, "user@host", 80, "/ipp"},
         // An empty host is refused, with the fields written as far as the parse got.
         {"http:///ipp", 0, "", 80, "/ipp"}, {"ipp://", 0, "", 631, ""}, {"http://:8080/ipp", 0, "", 8080, "/ipp"},
-        {"http://" + h64, 1, h64, 80, "/"}, {"http://" + h63 + "/ipp", 1, h63, 80, "/ipp"},
-        // After 64 host characters the rest is not looked at, not even a "/" or a port.
-        {"http://" + h64 + "h/ipp/print", 1, h64, 80, "/"}, {"http://" + h64 + "/ipp", 1, h64, 80, "/"},
-        {"ipp://" + h64 + ":8080/x", 1, h64, 631, "/"},    {"http://" + std::string(100000, 'h'), 1, h64, 80, "/"},
-        // A path of 32 characters is taken; a longer one is cut and refused.
-        {"ipp://h" + path32, 1, "h", 631, path32},         {"ipp://h:8631" + path32 + "q", 0, "h", 8631, path32},
-        {"ipp://h/" + std::string(10000, 'x'), 0, "h", 631, "/" + std::string(31, 'x')},
+        // Host and ":port" hold 64 characters; a longer one is refused, not cut.
+        {"http://" + h64, 1, h64, 80, "/"}, {"http://" + h64.substr(3) + ":80/p", 1, h64.substr(3), 80, "/p"},
+        {"http://" + h64 + "h/ipp/print", 0, h64, 80, ""}, {"ipp://" + h64 + ":8080/x", 0, h64, 631, ""},
+        {"http://" + std::string(100000, 'h'), 0, h64, 80, ""},
+        // Any path of a 256-character URL is taken (CUPS paths are long);
+        // a longer one is cut and refused.
+        {"ipp://localhost:631/printers/a-long-queue-name-of-a-printer", 1, "localhost", 631,
+         "/printers/a-long-queue-name-of-a-printer"},
+        {"ipp://h" + path256, 1, "h", 631, path256},        {"ipp://h:8631" + path256 + "q", 0, "h", 8631, path256},
+        {"ipp://h/" + std::string(10000, 'x'), 0, "h", 631, "/" + std::string(255, 'x')},
     };
     for (const auto& c : cases) {
         const Parsed p = Parse(c.url);

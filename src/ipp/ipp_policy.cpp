@@ -1,0 +1,68 @@
+// What IPP exchanges mean for a job.
+#include "ipp/ipp_policy.h"
+
+#include "ipp/ipp_request.h"
+#include "ipp/ipp_response.h"
+
+uint32_t HttpStatusError(uint32_t status)
+{
+    if (status / 100 == 2)
+        return 0;
+    return status == 401 ? IPP_ERR_NOT_AUTHENTICATED : IPP_ERR_UNUSABLE;
+}
+
+uint32_t IppStatusError(uint32_t status)
+{
+    if (status <= 0x00FF)
+        return 0;
+    return status <= 0x03FF ? IPP_ERR_UNUSABLE : status;
+}
+
+uint32_t FailedResponseError(uint32_t code)
+{
+    if (code == 0)
+        return IPP_ERR_UNUSABLE;
+    return code == IPP_ERR_TIMEOUT ? IPP_ERR_NO_ANSWER : code;
+}
+
+bool QueryPrinterOutcome(int kind, bool exchangeOk, uint32_t accepting, uint32_t* errorCode)
+{
+    if (exchangeOk && kind == IPP_QUERY_CHECK && accepting == 0) {
+        exchangeOk = false;
+        *errorCode = IPP_ERR_NOT_ACCEPTING;
+    }
+    if (*errorCode == IPP_ERR_CONNECTION_LOST)
+        *errorCode = IPP_ERR_UNREACHABLE;
+    return exchangeOk;
+}
+
+PrinterCheckDecision DecidePrinterCheck(bool querySucceeded, uint32_t errorCode, uint16_t severityBits,
+                                        uint32_t printerStatus)
+{
+    PrinterCheckDecision decision = {false, errorCode, printerStatus, false, false};
+    const bool errorSeverity = (severityBits & IPP_SEVERITY_ERROR) != 0;
+    if (querySucceeded) {
+        decision.go = true;
+    } else if (errorCode == 0) {
+        decision.errorCode = IPP_ERR_UNREACHABLE;
+    } else if (errorCode == IPP_ERR_TIMEOUT) {
+        decision.errorCode = IPP_ERR_NO_ANSWER;
+    } else if (errorCode == IPP_ERR_PROCESSING) {
+        // The printer queues the job; show it busy unless it is offline or
+        // reports an error.
+        if (!errorSeverity && (printerStatus & PRINTER_FLAG_OFFLINE) == 0)
+            decision.printerStatus |= PRINTER_FLAG_PROCESSING;
+        decision.go = true;
+    } else if (errorCode == IPP_ERR_STOPPED) {
+        decision.startWatcher = errorSeverity;
+        decision.go = true;
+    } else if (errorCode == IPP_ERR_NOT_ACCEPTING) {
+        decision.pauseNotAccepting = true;
+    }
+    return decision;
+}
+
+bool ConnectionTestAnswered(bool querySucceeded, uint32_t errorCode)
+{
+    return querySucceeded || errorCode == IPP_ERR_NOT_AUTHENTICATED || errorCode == IPP_ERR_NOT_AUTHORIZED;
+}

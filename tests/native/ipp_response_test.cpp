@@ -1,0 +1,171 @@
+// Decoding IPP responses, and what their codes mean for a job.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "fake_oem_codec.h"
+#include "ipp/ipp_policy.h"
+#include "ipp/ipp_response.h"
+
+namespace {
+
+std::string Attr(uint8_t tag, const std::string& name, const std::string& value)
+{
+    return std::string{static_cast<char>(tag), static_cast<char>(name.size() >> 8),
+                       static_cast<char>(name.size() & 0xFF)} +
+           name + static_cast<char>(value.size() >> 8) + static_cast<char>(value.size() & 0xFF) + value;
+}
+
+std::string Response(uint16_t status, const std::string& attributes, bool end = true)
+{
+    return std::string{1, 0, static_cast<char>(status >> 8), static_cast<char>(status & 0xFF), 0, 0, 0, 9, 1} +
+           Attr(0x47, "attributes-charset", "utf-8") + attributes + (end ? "\x03" : "");
+}
+
+std::string Enum(uint32_t v) { return std::string{0, 0, 0, static_cast<char>(v)}; }
+std::string Reason(const std::string& keyword, bool further = false)
+{
+    return Attr(0x44, further ? "" : "printer-state-reasons", keyword);
+}
+
+struct Decoded {
+    IppResponseResult result;
+    std::string model;
+};
+
+Decoded Decode(const std::string& body, size_t modelCapacity = kIppModelSize)
+{
+    Decoded d;
+    std::string model(modelCapacity + 1, 'Z');
+    ParseIppResponse(reinterpret_cast<const uint8_t*>(body.data()), body.size(), &kFakeCodec, &model[0],
+                     modelCapacity, &d.result);
+    EXPECT_EQ('Z', model[modelCapacity]);
+    d.model = d.result.hasModel ? model.c_str() : "-";
+    return d;
+}
+
+} // namespace
+
+TEST(IppResponseTest, StatusStateAndReasons)
+{
+    const std::string state3 = Attr(0x23, "printer-state", Enum(3)), reasons = Reason("toner-low-report") +
+                                                                              Reason("cover-open-warning", true);
+    const struct {
+        std::string body;
+        uint32_t error, status, accepting;
+        uint16_t severity;
+    } cases[] = {
+        {Response(0x0000, state3 + reasons), 0, 0x00420000, 1, 0x6},
+        {Response(0x0002, Attr(0x23, "printer-state", Enum(4)) + Reason("none")), 103, 0, 1, 0x1},
+        {Response(0x0000, Attr(0x23, "Printer-State", Enum(5)) + Reason("paused") + Reason("media-jam-error", true)),
+         104, 0x88, 1, 0x8},
+        {Response(0x0000, Attr(0x23, "printer-state", Enum(9))), 0, 0, 1, 0}, // unknown state leaves the code
+        {Response(0x0000, Attr(0x21, "printer-state", Enum(5))), 0, 0, 1, 0}, // not an enum
+        // Reasons: a suffix counts only when it is one of the three, exactly.
+        {Response(0x0000, Reason("media-jam") + Reason("media-needed-Error", true)), 0, 0x8, 1, 0},
+        {Response(0x0000, Reason("MEDIA-EMPTY-error") + Reason("-error", true) + Reason("x-report", true)), 0, 0x10,
+         1, 0xA},
+        {Response(0x0000, Reason(std::string(256, 'a') + "-error") + Reason(std::string(300, 'b'))), 0, 0, 1, 0x8},
+        // A further value with no attribute before it is skipped.
+        {Response(0x0000, "\x02" + Reason("door-open", true)), 0, 0, 1, 0},
+        // printer-is-accepting-jobs only as a one-byte boolean.
+        {Response(0x0000, Attr(0x22, "printer-is-accepting-jobs", std::string(1, '\0'))), 0, 0, 0, 0},
+        {Response(0x0000, Attr(0x21, "printer-is-accepting-jobs", Enum(0))), 0, 0, 1, 0},
+        {Response(0x0000, Attr(0x22, "printer-is-accepting-jobs", std::string(2, '\0'))), 0, 0, 1, 0},
+        // Status codes: 0x0100-0x03FF are unusable, from 0x0400 the code itself;
+        // nothing of the attributes is kept.
+        {Response(0x00FF, state3), 0, 0, 1, 0},
+        {Response(0x0100, state3 + reasons), 102, 0, 1, 0},
+        {Response(0x0400, Attr(0x23, "printer-state", Enum(5)) + reasons), 0x0400, 0, 1, 0},
+        {Response(0x0507, ""), 0x0507, 0, 1, 0},
+        // A body cut inside an item keeps what came before; no end tag is fine.
+        {Response(0x0000, reasons, false), 0, 0x00420000, 1, 0x6},
+        {Response(0x0000, reasons + "\x44\x00\x05print", false), 102, 0x00420000, 1, 0x6},
+        {std::string("\x01\x00\x00\x00\x00\x00\x00", 7), 102, 0, 1, 0},
+    };
+    for (const auto& c : cases) {
+        const IppResponseResult r = Decode(c.body).result;
+        EXPECT_EQ(c.error, r.errorCode) << c.body;
+        EXPECT_EQ(c.status, r.printerStatus) << c.body;
+        EXPECT_EQ(c.accepting, r.accepting) << c.body;
+        EXPECT_EQ(c.severity, r.severityBits) << c.body;
+    }
+}
+
+TEST(IppResponseTest, TextValues)
+{
+    const std::string sjis = Attr(0x47, "attributes-charset", "Shift_JIS");
+    const std::string lang = std::string("\x00\x02ja\x00\x03", 6) + "\xE3\x81\x82";
+    const struct {
+        std::string body;
+        size_t capacity;
+        std::string model;
+    } cases[] = {
+        {Response(0, Attr(0x41, "printer-make-and-model", "Maker \xC3\xA9 1")), 1024, "Maker \xE9 1"},
+        {Response(0, Attr(0x41, "printer-make-and-model", std::string(2000, 'm'))), 1024, std::string(1023, 'm')},
+        {Response(0, Attr(0x41, "printer-make-and-model", "a\xE3\x81\x82")), 3, "a"}, // whole characters only
+        {Response(0, Attr(0x35, "printer-make-and-model", lang)), 1024, "\x81\x42"},
+        {Response(0, Attr(0x35, "printer-make-and-model", lang.substr(0, 7))), 1024, ""}, // lengths do not fit
+        {Response(0, Attr(0x44, "printer-make-and-model", "kw")), 1024, "kw"},
+        {Response(0, Attr(0x21, "printer-make-and-model", "kw")), 1024, ""},
+        {Response(0, sjis + Attr(0x41, "printer-make-and-model", "\x82\xA0")), 1024, "\x82\xA0"}, // passed through
+        {Response(0, Attr(0x47, "attributes-charset", "euc-jp") + Attr(0x41, "printer-make-and-model", "x")), 1024,
+         ""},
+        {Response(0, Attr(0x47, "attributes-charset", "koi8-r") + Attr(0x41, "printer-make-and-model", "\xC3\xA9")),
+         1024, "\xE9"}, // unknown charset: UTF-8
+        {Response(0, ""), 1024, "-"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.model, Decode(c.body, c.capacity).model) << c.body;
+
+    const IppResponseResult r = Decode(Response(0, Attr(0x21, "job-id", Enum(42)))).result;
+    EXPECT_TRUE(r.hasJobId);
+    EXPECT_EQ(42u, r.jobId);
+    EXPECT_EQ(9u, r.requestId);
+}
+
+TEST(IppPolicyTest, Codes)
+{
+    for (const auto& c : std::vector<std::pair<uint32_t, uint32_t>>{
+             {200, 0}, {204, 0}, {401, 1026}, {100, 102}, {101, 102}, {403, 102}, {426, 102}, {500, 102}})
+        EXPECT_EQ(c.second, HttpStatusError(c.first)) << c.first;
+    // A check that finds the printer not accepting fails with 106; a lost
+    // connection is 100.
+    uint32_t codes[] = {0, 0, 1};
+    EXPECT_FALSE(QueryPrinterOutcome(1, true, 0, &codes[0]));
+    EXPECT_TRUE(QueryPrinterOutcome(2, true, 0, &codes[1]));
+    EXPECT_FALSE(QueryPrinterOutcome(1, false, 1, &codes[2]));
+    EXPECT_EQ((std::vector<uint32_t>{106, 0, 100}), std::vector<uint32_t>(codes, codes + 3));
+
+    // query ok, code, severity, status -> go, code, status, watcher, pause
+    const struct {
+        bool ok;
+        uint32_t code;
+        uint16_t severity;
+        uint32_t status;
+        PrinterCheckDecision d;
+    } cases[] = {
+        {true, 0, 0, 0x10, {true, 0, 0x10, false, false}},
+        {false, 0, 0, 0, {false, 100, 0, false, false}},
+        {false, 2, 0, 0, {false, 105, 0, false, false}},
+        {false, 103, 4, 0x20000, {true, 103, 0x24000, false, false}},
+        {false, 103, 8, 0, {true, 103, 0, false, false}},
+        {false, 103, 0, 0x80, {true, 103, 0x80, false, false}},
+        {false, 104, 8, 0x88, {true, 104, 0x88, true, false}},
+        {false, 104, 2, 0x80, {true, 104, 0x80, false, false}},
+        {false, 106, 0, 0, {false, 106, 0, false, true}},
+        {false, 102, 0, 0, {false, 102, 0, false, false}},
+    };
+    for (const auto& c : cases) {
+        const PrinterCheckDecision d = DecidePrinterCheck(c.ok, c.code, c.severity, c.status);
+        EXPECT_TRUE(c.d.go == d.go && c.d.errorCode == d.errorCode && c.d.printerStatus == d.printerStatus &&
+                    c.d.startWatcher == d.startWatcher && c.d.pauseNotAccepting == d.pauseNotAccepting)
+            << c.code << " " << c.severity;
+    }
+    EXPECT_EQ(105u, FailedResponseError(2));
+    EXPECT_EQ(102u, FailedResponseError(0));
+    EXPECT_TRUE(ConnectionTestAnswered(false, 1026));
+}
