@@ -17,25 +17,10 @@ CUPS_LPD=$BUILD/peers/cups/usr/lib/cups/backend-available/lpd
 start_lprng_once() {
     [[ -e $LPR_DIR/ready && ! -e $LPR_DIR/gone ]] && return 0
     rm -rf "$LPR_DIR"
-    "$PEERS/run_peer.sh" --ready-port 515 "$LPR_DIR" "$SINK_LIFETIME" "$PEERS/lprng.sh" "$LPR_DIR" 515 >/dev/null 2>&1 &
-    local i
-    for i in $(seq 200); do
-        [[ -e $LPR_DIR/ready ]] && return 0
-        sleep 0.05
-    done
-    log "LPRng did not start: $(cat "$LPR_DIR/peer.log" 2>/dev/null)"
-    return 1
+    start_peer "$LPR_DIR" "$SINK_LIFETIME" 515 LPRng "$PEERS/lprng.sh" "$LPR_DIR" 515
 }
 
-stop_lprng() {
-    [[ -d $LPR_DIR && ! -e $LPR_DIR/gone ]] || return 0
-    touch "$LPR_DIR/stop"
-    local i
-    for i in $(seq 200); do
-        [[ -e $LPR_DIR/gone ]] && return 0
-        sleep 0.05
-    done
-}
+stop_lprng() { [[ ! -d $LPR_DIR ]] || stop_peer "$LPR_DIR"; }
 
 empty_lpr_spool() { rm -f "$LPR_SPOOL"/dfA* "$LPR_SPOOL"/cfA* "$LPR_SPOOL"/hfA*; }
 

@@ -28,7 +28,7 @@ set -euo pipefail
 
 HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 ROOT=$(cd "$HERE/.." && pwd)
-BUILD=$ROOT/build
+BUILD=${BUILD_DIR:-$ROOT/build}
 BIN=$BUILD/x86_64/bin
 WORK=$BUILD/bench # on disk, not tmpfs
 PEERS=$ROOT/tests/peers
@@ -49,19 +49,8 @@ while (($#)); do
     esac
 done
 
-log() { printf '== %s\n' "$*" >&2; }
+source "$HERE/common.sh"
 
-bytes_of() { # 10M -> 10485760
-    local text=$1 number unit
-    number=${text%[KkMmGg]}
-    unit=${text:${#number}}
-    case $unit in
-        K|k) echo $((number * 1024)) ;;
-        M|m) echo $((number * 1024 * 1024)) ;;
-        G|g) echo $((number * 1024 * 1024 * 1024)) ;;
-        *) echo "$number" ;;
-    esac
-}
 SIZE=$(bytes_of "$SIZE_TEXT")
 INPUT=$WORK/input-$SIZE_TEXT.bin
 OUTPUT=$WORK/sink-output.bin
@@ -92,8 +81,6 @@ stop_sink() {
 }
 
 # ---- ways ----------------------------------------------------------------
-wine_path() { winepath -w "$1" 2>/dev/null; }
-
 prepare_spoolhost() {
     mkdir -p "$WORK/install"
     wine "$BIN/spoolhost.exe" install "$(wine_path "$WORK/install")" >/dev/null 2>&1
@@ -128,24 +115,6 @@ done
 [[ -n $CHOSEN ]] && read -r -a WAYS <<<"$CHOSEN"
 
 # ---- measuring -----------------------------------------------------------
-CLK_TCK=$(getconf CLK_TCK)
-
-# PID of this session's wineserver (its working directory is named after the prefix's device and inode).
-wineserver_pid() {
-    local name p
-    name=server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
-    for p in $(pgrep wineserver || true); do
-        [[ $(readlink "/proc/$p/cwd" 2>/dev/null) == */"$name" ]] && { echo "$p"; return; }
-    done
-}
-
-cpu_ms_of() { # pid -> user+system ms so far (0 when gone)
-    local stat fields
-    read -r stat 2>/dev/null <"/proc/$1/stat" || { echo 0; return; }
-    read -r -a fields <<<"${stat##*) }"
-    echo $(((fields[11] + fields[12]) * 1000 / CLK_TCK))
-}
-
 # Waits until the delivered file has the input's size (the sink may still be
 # writing when the sender ends), then compares.
 check_delivery() { # path
@@ -159,37 +128,17 @@ check_delivery() { # path
 
 # One run: "wall_ms cpu_ms rss_kb server_cpu_ms"; fails when the delivery differs.
 run_once() { # way
-    local way=$1 timing server before after
+    local way=$1 line
     rm -f "$OUTPUT"
     "command_$way"
-    timing=$(mktemp)
-    server=$(wineserver_pid || true)
-    before=$([[ -n $server ]] && cpu_ms_of "$server" || echo 0)
-    local start=${EPOCHREALTIME//[.,]/}
-    # time's own -o file would be the sender's descriptor 3 (a CUPS backend's
-    # back channel): dash closes 3 and 4 and executes the sender in its place.
-    /usr/bin/time -f '%U %S %M' -o "$timing" /bin/sh -c 'exec "$@" 3<&- 4<&-' sh "${CMD[@]}" >/dev/null 2>&1 ||
-        { log "$way: the sender failed"; rm -f "$timing"; return 1; }
-    local end=${EPOCHREALTIME//[.,]/}
-    after=$([[ -n $server ]] && cpu_ms_of "$server" || echo 0)
-    # -1: no wineserver, or not the same one throughout (not measured).
-    [[ -n $server && $(wineserver_pid || true) == "$server" ]] || { before=1; after=0; }
-    local user system rss
-    read -r user system rss <"$timing"
-    rm -f "$timing"
+    line=$(measure) || { log "$way: the sender failed"; return 1; }
     check_delivery "$("delivered_$way")" || { log "$way: the delivered bytes differ from the input ($(stat -c %s "$("delivered_$way")" 2>/dev/null || echo no) of $SIZE bytes)"; return 1; }
-    awk -v w=$(((10#$end - 10#$start) / 1000)) -v u="$user" -v s="$system" -v r="$rss" -v d=$((after - before)) \
-        'BEGIN { printf "%d %d %d %d\n", w, (u + s) * 1000, r, d }'
+    echo "$line"
 }
-
-median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) exit; if (NR % 2) print v[(NR + 1) / 2]; else print int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
 
 # ---- main ----------------------------------------------------------------
 mkdir -p "$WORK"
-if [[ ! -f $INPUT || $(stat -c %s "$INPUT") -ne $SIZE ]]; then
-    log "making the input: $SIZE bytes in $INPUT"
-    head -c "$SIZE" /dev/urandom >"$INPUT.part" && mv "$INPUT.part" "$INPUT"
-fi
+make_input "$INPUT" "$SIZE"
 trap 'stop_sink; rm -f "$OUTPUT"' EXIT
 start_sink
 

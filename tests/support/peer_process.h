@@ -16,6 +16,10 @@
 //   // the destructor stops the peer, waits (bounded) until it is gone and
 //   // removes its directory (kept when PEER_KEEP_DIRS is set)
 //
+// The removal goes through Win32 calls, which follow symbolic links: a peer
+// must never link a system directory into its own (copy what it needs), or
+// the removal would empty the link's target.
+//
 // The command is a /bin/sh command line with Unix paths: use peer.unixDir for
 // the peer's directory and PeersDir() for the scripts. Start's readyPort lets
 // the wrapper write "ready" once a listener is bound (read from /proc/net/tcp,

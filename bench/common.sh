@@ -1,0 +1,103 @@
+# What the benchmarks share (sourced by raw_bench.sh and ipp_bench.sh): sizes,
+# the input file, measuring one sender (wall time, CPU time, peak memory, and
+# the wineserver's CPU time for Wine senders) and medians.
+#
+#   bytes_of 10M            -> 10485760
+#   make_input FILE SIZE    random bytes, kept between runs when the size fits
+#   CMD=(sender args...); measure
+#                           -> "wall_ms cpu_ms rss_kb server_cpu_ms" (server -1:
+#                              not measured); fails when the sender fails
+#   ... | median            -> the median of a column of numbers
+#   start_peer DIR LIFETIME PORT WHAT COMMAND...; stop_peer DIR
+#
+# Needs WINEPREFIX (and its wineserver running) only for Wine senders.
+
+log() { printf '== %s\n' "$*" >&2; }
+
+bytes_of() { # 10M -> 10485760
+    local text=$1 number unit
+    number=${text%[KkMmGg]}
+    unit=${text:${#number}}
+    case $unit in
+        K|k) echo $((number * 1024)) ;;
+        M|m) echo $((number * 1024 * 1024)) ;;
+        G|g) echo $((number * 1024 * 1024 * 1024)) ;;
+        *) echo "$number" ;;
+    esac
+}
+
+make_input() { # file, size
+    if [[ ! -f $1 || $(stat -c %s "$1") -ne $2 ]]; then
+        log "making the input: $2 bytes in $1"
+        mkdir -p "$(dirname "$1")"
+        head -c "$2" /dev/urandom >"$1.part" && mv "$1.part" "$1"
+    fi
+}
+
+# A test peer under tests/peers/run_peer.sh, ready once it listens on the port.
+start_peer() { # dir, lifetime, port, what, command...
+    local dir=$1 lifetime=$2 port=$3 what=$4 i
+    shift 4
+    "$PEERS/run_peer.sh" --ready-port "$port" "$dir" "$lifetime" "$@" >/dev/null 2>&1 &
+    for i in $(seq 200); do
+        [[ -e $dir/ready ]] && return 0
+        sleep 0.05
+    done
+    log "$what did not start: $(cat "$dir/peer.log" 2>/dev/null)"
+    return 1
+}
+
+stop_peer() { # dir
+    [[ -e $1/pid && ! -e $1/gone ]] || return 0
+    touch "$1/stop"
+    local i
+    for i in $(seq 200); do
+        [[ -e $1/gone ]] && return 0
+        sleep 0.05
+    done
+}
+
+wine_path() { winepath -w "$1" 2>/dev/null; }
+
+CLK_TCK=$(getconf CLK_TCK)
+
+# PID of this session's wineserver (its working directory is named after the prefix's device and inode).
+wineserver_pid() {
+    [[ -n ${WINEPREFIX:-} && -d ${WINEPREFIX:-} ]] || return 0
+    local name p
+    name=server-$(printf '%x-%x' "$(stat -c %d "$WINEPREFIX")" "$(stat -c %i "$WINEPREFIX")")
+    for p in $(pgrep wineserver || true); do
+        [[ $(readlink "/proc/$p/cwd" 2>/dev/null) == */"$name" ]] && { echo "$p"; return; }
+    done
+}
+
+cpu_ms_of() { # pid -> user+system ms so far (0 when gone)
+    local stat fields
+    read -r stat 2>/dev/null <"/proc/$1/stat" || { echo 0; return; }
+    read -r -a fields <<<"${stat##*) }"
+    echo $(((fields[11] + fields[12]) * 1000 / CLK_TCK))
+}
+
+# Runs CMD once: "wall_ms cpu_ms rss_kb server_cpu_ms".
+measure() {
+    local timing server before after
+    timing=$(mktemp)
+    server=$(wineserver_pid || true)
+    before=$([[ -n $server ]] && cpu_ms_of "$server" || echo 0)
+    local start=${EPOCHREALTIME//[.,]/}
+    # time's own -o file would be the sender's descriptor 3 (a CUPS backend's
+    # back channel): dash closes 3 and 4 and executes the sender in its place.
+    /usr/bin/time -f '%U %S %M' -o "$timing" /bin/sh -c 'exec "$@" 3<&- 4<&-' sh "${CMD[@]}" >/dev/null 2>&1 ||
+        { rm -f "$timing"; return 1; }
+    local end=${EPOCHREALTIME//[.,]/}
+    after=$([[ -n $server ]] && cpu_ms_of "$server" || echo 0)
+    # -1: no wineserver, or not the same one throughout (not measured).
+    [[ -n $server && $(wineserver_pid || true) == "$server" ]] || { before=1; after=0; }
+    local user system rss
+    read -r user system rss <"$timing"
+    rm -f "$timing"
+    awk -v w=$(((10#$end - 10#$start) / 1000)) -v u="$user" -v s="$system" -v r="$rss" -v d=$((after - before)) \
+        'BEGIN { printf "%d %d %d %d\n", w, (u + s) * 1000, r, d }'
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) exit; if (NR % 2) print v[(NR + 1) / 2]; else print int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }

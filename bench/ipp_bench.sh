@@ -1,0 +1,233 @@
+#!/bin/bash
+# IPP sending benchmark: one large file printed as one Print-Job to the raw
+# queue of a cupsd on 127.0.0.1:631, several ways; medians of several runs
+# with throughput, the sender's CPU time and peak memory, and ratios to the
+# best of the senders that are not ours. Every delivery is checked.
+#
+#   ipp_bench.sh [--size SIZE] [--runs N] [--ways "w1 w2 ..."]
+#     SIZE  bytes, or with a suffix K, M or G (default 1G)
+#     N     measured runs per way after one warm-up run (default 3)
+#
+# Ways:
+#   monitor-chunked      the spooler host printing through an IPP port of the
+#                        monitor with chunked coding (MaxChunk 4096, as a new
+#                        port has it), 64 KiB WritePort blocks
+#   monitor-chunked-16k  the same with MaxChunk 16384, the largest the
+#                        dialogs allow
+#   monitor-counted      the same port kind with Content-Length
+#   ipptool-c            ipptool -c: the same Print-Job, chunked
+#   ipptool-L            ipptool -L: the same Print-Job with Content-Length
+#   cups-ipp             CUPS's ipp backend (DEVICE_URI ipp://...?waitjob=false)
+#
+# The printer: tests/peers/cups.sh at LogLevel warn, its whole tree (spool
+# included) on tmpfs (/dev/shm) so that the disk does not decide the figures,
+# and the capture backend in digest mode: it keeps only the MD5 sum and size
+# of each job, which are compared with the input's. After each run the bench
+# waits for that digest and purges every job left in cupsd (cancel -a -x).
+# The figures are those of the sender: it ends when cupsd has answered the
+# Print-Job, that is when cupsd has spooled the whole document.
+#
+# Needs a private network namespace with only lo, and a Wine session
+# (WINEPREFIX, a running wineserver): ./run bench provides both. A way that
+# fails is reported as failed; the others go on.
+set -euo pipefail
+
+HERE=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+ROOT=$(cd "$HERE/.." && pwd)
+BUILD=${BUILD_DIR:-$ROOT/build}
+BIN=$BUILD/x86_64/bin
+WORK=$BUILD/bench # the input stays on disk, shared with the Raw bench
+PEERS=$ROOT/tests/peers
+PORT=631
+QUEUE=raw
+URL=http://127.0.0.1:$PORT/printers/$QUEUE
+IPP_BACKEND=/usr/lib/cups/backend/ipp
+LIFETIME=7200
+JOB_BOUND_S=120     # from the sender's end until the printer has the job
+SENDER_BOUND_S=900  # one sender, at most
+
+SIZE_TEXT=1G
+RUNS=3
+WAYS=(monitor-chunked monitor-chunked-16k monitor-counted ipptool-c ipptool-L cups-ipp)
+OTHERS=(ipptool-c ipptool-L cups-ipp)
+CHOSEN=
+
+while (($#)); do
+    case $1 in
+        --size) SIZE_TEXT=$2; shift 2 ;;
+        --runs) RUNS=$2; shift 2 ;;
+        --ways) CHOSEN=$2; shift 2 ;;
+        *) sed -n '2,33p' "$0" >&2; exit 2 ;;
+    esac
+done
+[[ -n $CHOSEN ]] && read -r -a WAYS <<<"$CHOSEN"
+
+source "$HERE/common.sh"
+
+SIZE=$(bytes_of "$SIZE_TEXT")
+INPUT=$WORK/input-$SIZE_TEXT.bin
+CUPS_PEER=$(mktemp -d /dev/shm/ipp-bench.XXXXXX)
+CUPS_DIR=$CUPS_PEER/cups
+JOBS=$CUPS_DIR/jobs
+
+# ---- cupsd -------------------------------------------------------------------
+start_cups() {
+    start_peer "$CUPS_PEER" "$LIFETIME" "$PORT" cupsd "$PEERS/cups.sh" "$CUPS_DIR" "$PORT" --quiet --digest
+}
+
+stop_cups() {
+    stop_peer "$CUPS_PEER"
+    rm -rf "$CUPS_PEER"
+}
+
+purge_jobs() { cancel -h "127.0.0.1:$PORT" -a -x >/dev/null 2>&1 || true; }
+
+digests() { (cd "$JOBS" && ls -1 job-*.md5 2>/dev/null || true) | sort; }
+
+# Waits for the digest of a job that was not there before the run and
+# compares it with the input's; then purges cupsd's jobs.
+check_delivery() { # digests before the run
+    local before=$1 new= i
+    for i in $(seq $((JOB_BOUND_S * 10))); do
+        new=$(comm -13 <(printf '%s\n' "$before" | sed '/^$/d') <(digests) | head -1)
+        [[ -n $new ]] && break
+        sleep 0.1
+    done
+    purge_jobs
+    [[ -n $new ]] || { log "no job reached the printer"; return 1; }
+    local got; got=$(cat "$JOBS/$new")
+    rm -f "$JOBS/$new"
+    [[ $got == "$INPUT_DIGEST $SIZE" ]] || { log "the printer got \"$got\", not \"$INPUT_DIGEST $SIZE\""; return 1; }
+}
+
+# ---- ways --------------------------------------------------------------------
+host() { wine "$BIN/spoolhost.exe" "$@"; }
+
+MONITOR_READY=
+prepare_monitor() {
+    if [[ -z $MONITOR_READY ]]; then
+        [[ -x $BIN/spoolhost.exe ]] || { log "no $BIN/spoolhost.exe (./run build)"; return 1; }
+        mkdir -p "$WORK/install"
+        host install "$(wine_path "$WORK/install")" >/dev/null 2>&1
+        host add IPPBENCH4K --ipp "$URL" --chunked >/dev/null 2>&1 &&
+            host add IPPBENCH16K --ipp "$URL" --chunked >/dev/null 2>&1 &&
+            host setport IPPBENCH16K 'MaxChunk#=16384' >/dev/null 2>&1 &&
+            host add IPPBENCHLEN --ipp "$URL" >/dev/null 2>&1 || { log "cannot add the IPP ports"; return 1; }
+        SPOOL_INPUT=$(wine_path "$INPUT")
+        MONITOR_READY=1
+    fi
+}
+prepare_monitor-chunked() { prepare_monitor; }
+command_monitor-chunked() { CMD=(wine "$BIN/spoolhost.exe" print IPPBENCH4K "$SPOOL_INPUT" --user bench --document bench); }
+prepare_monitor-chunked-16k() { prepare_monitor; }
+command_monitor-chunked-16k() { CMD=(wine "$BIN/spoolhost.exe" print IPPBENCH16K "$SPOOL_INPUT" --user bench --document bench); }
+prepare_monitor-counted() { prepare_monitor; }
+command_monitor-counted() { CMD=(wine "$BIN/spoolhost.exe" print IPPBENCHLEN "$SPOOL_INPUT" --user bench --document bench); }
+
+# ipptool sends the file named by FILE behind the request's attributes; the
+# request is the one the monitor sends (no document-format).
+TEST_FILE=$WORK/print-job.test
+prepare_ipptool() {
+    command -v ipptool >/dev/null || { log "no ipptool (package cups-ipp-utils)"; return 1; }
+    cat >"$TEST_FILE" <<'EOF'
+{
+    NAME "Print-Job of the benchmark file"
+    OPERATION Print-Job
+    GROUP operation-attributes-tag
+    ATTR charset attributes-charset utf-8
+    ATTR naturalLanguage attributes-natural-language en-us
+    ATTR uri printer-uri $uri
+    ATTR name requesting-user-name bench
+    ATTR name job-name bench
+    ATTR name document-name bench
+    FILE $filename
+    STATUS successful-ok
+}
+EOF
+}
+prepare_ipptool-c() { prepare_ipptool; }
+command_ipptool-c() { CMD=(ipptool -c -f "$INPUT" "ipp://127.0.0.1:$PORT/printers/$QUEUE" "$TEST_FILE"); }
+prepare_ipptool-L() { prepare_ipptool; }
+command_ipptool-L() { CMD=(ipptool -L -f "$INPUT" "ipp://127.0.0.1:$PORT/printers/$QUEUE" "$TEST_FILE"); }
+
+prepare_cups-ipp() { [[ -x $IPP_BACKEND ]] || { log "no CUPS ipp backend at $IPP_BACKEND"; return 1; }; }
+command_cups-ipp() {
+    CMD=(env "DEVICE_URI=ipp://127.0.0.1:$PORT/printers/$QUEUE?waitjob=false" "$IPP_BACKEND" 1 bench bench 1 '' "$INPUT")
+}
+
+# One run: "wall_ms cpu_ms rss_kb server_cpu_ms"; fails when the sender
+# fails or the printer did not get the input.
+run_once() { # way
+    local way=$1 before line
+    before=$(digests)
+    "command_$way"
+    CMD=(timeout --kill-after=10 "$SENDER_BOUND_S" "${CMD[@]}")
+    if ! line=$(measure); then
+        log "$way: the sender failed"
+        sleep 1
+        purge_jobs
+        return 1
+    fi
+    check_delivery "$before" || { log "$way: the delivery failed"; return 1; }
+    echo "$line"
+}
+
+# ---- main --------------------------------------------------------------------
+mkdir -p "$WORK"
+make_input "$INPUT" "$SIZE"
+INPUT_DIGEST=$(md5sum <"$INPUT" | cut -d' ' -f1)
+trap stop_cups EXIT
+start_cups
+
+ACTIVE=()
+declare -A FAILED_WAYS
+for way in "${WAYS[@]}"; do
+    if declare -F "prepare_$way" >/dev/null && "prepare_$way"; then ACTIVE+=("$way"); else log "skipping $way"; FAILED_WAYS[$way]=1; fi
+done
+
+declare -A RESULTS
+for way in "${ACTIVE[@]}"; do
+    log "$way: warm-up"
+    run_once "$way" >/dev/null || FAILED_WAYS[$way]=1
+done
+for run in $(seq "$RUNS"); do
+    for way in "${ACTIVE[@]}"; do
+        [[ -n ${FAILED_WAYS[$way]:-} ]] && continue
+        if line=$(run_once "$way"); then
+            log "$way run $run: $line (wall ms, cpu ms, peak KiB, wineserver cpu ms)"
+            RESULTS[$way]+="$line"$'\n'
+        else
+            FAILED_WAYS[$way]=1
+        fi
+    done
+done
+
+field() { printf '%s' "${RESULTS[$1]:-}" | awk -v f="$2" 'NF && $f >= 0 { print $f }' | median; }
+
+# The reference: the fastest of the others, and the least CPU among them.
+best_wall=
+best_cpu=
+for way in "${OTHERS[@]}"; do
+    [[ -n ${RESULTS[$way]:-} && -z ${FAILED_WAYS[$way]:-} ]] || continue
+    wall=$(field "$way" 1); cpu=$(field "$way" 2)
+    [[ -z $best_wall || $wall -lt $best_wall ]] && best_wall=$wall
+    [[ -z $best_cpu || $cpu -lt $best_cpu ]] && best_cpu=$cpu
+done
+
+printf '\nIPP Print-Job of %s bytes to cupsd (raw queue, spool on tmpfs); medians of %d runs (after one warm-up), every delivery checked by MD5\n' "$SIZE" "$RUNS"
+printf '%-20s %9s %10s %9s %11s %12s %9s %9s\n' way 'wall ms' 'MiB/s' 'cpu ms' 'peak MiB' 'server cpu' 'x best' 'x cpu'
+for way in "${WAYS[@]}"; do
+    if [[ -n ${FAILED_WAYS[$way]:-} || -z ${RESULTS[$way]:-} ]]; then
+        printf '%-20s %9s\n' "$way" failed
+        continue
+    fi
+    wall=$(field "$way" 1); cpu=$(field "$way" 2); rss=$(field "$way" 3); server=$(field "$way" 4)
+    awk -v way="$way" -v size="$SIZE" -v w="$wall" -v c="$cpu" -v r="$rss" -v s="$server" \
+        -v bw="${best_wall:-0}" -v bc="${best_cpu:-0}" 'BEGIN {
+        rate = w > 0 ? size / 1048576 / (w / 1000) : 0
+        speed = (bw > 0 && w > 0) ? sprintf("%.2f", bw / w) : "-"
+        cost = (bc > 0) ? sprintf("%.2f", c / bc) : "-"
+        printf "%-20s %9d %10.1f %9d %11.1f %12s %9s %9s\n", way, w, rate, c, r / 1024, s == "" ? "-" : s, speed, cost
+    }'
+done
+printf '(x best: throughput relative to the fastest of %s; x cpu: sender CPU relative to the least among them;\n server cpu: the wineserver, which a Wine sender also costs)\n' "${OTHERS[*]}"
