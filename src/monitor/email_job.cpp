@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "mail/mail_body.h"
+#include "mail/mail_params.h"
 
 static const char kPrintMarker[] = "%%DWLPRINT%%";
 static const char kNoPrintMarker[] = "%%NOPRINT%%";
@@ -47,5 +48,5 @@ void PrepareEmailJob(EmailSettings* mail, DWORD jobId)
     if (mail->noPrint == 0 && mail->editBody != 0 && EditMailBody(mail) == IDCANCEL)
         mail->noPrint = 1;
     MarkSubject(mail->subject, sizeof mail->subject, mail->noPrint != 0);
-    snprintf(mail->jobTag, sizeof mail->jobTag, "SMTP%03lu", static_cast<unsigned long>(jobId % 1000));
+    FormatMailJobTag(jobId, mail->jobTag, sizeof mail->jobTag);
 }

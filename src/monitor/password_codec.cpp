@@ -44,3 +44,43 @@ size_t EncodePassword(const char* password, uint8_t* out, size_t outSize)
         out[2 + i] = static_cast<uint8_t>(static_cast<uint8_t>(password[i]) - kPasswordScramble);
     return 2 + length;
 }
+
+static const char kMailKey[] = "qmvta";
+static const size_t kMailKeyLength = 5;
+
+static size_t ApplyMailKey(char* text, int direction)
+{
+    if (text == nullptr)
+        return 0;
+    size_t n = 0;
+    while (text[n] != '\0')
+        ++n;
+    for (size_t i = 0; i < n; ++i) {
+        const int key = static_cast<uint8_t>(kMailKey[i % kMailKeyLength]);
+        text[i] = static_cast<char>(static_cast<uint8_t>(static_cast<uint8_t>(text[i]) + direction * key));
+    }
+    size_t length = 0;
+    while (length < n && text[length] != '\0')
+        ++length;
+    return length;
+}
+
+size_t ScramblePassword(char* text)
+{
+    return ApplyMailKey(text, 1);
+}
+
+size_t UnscramblePassword(char* text)
+{
+    return ApplyMailKey(text, -1);
+}
+
+bool CanScramblePassword(const char* password)
+{
+    if (password == nullptr)
+        return true;
+    for (size_t i = 0; password[i] != '\0'; ++i)
+        if (static_cast<uint8_t>(static_cast<uint8_t>(password[i]) + static_cast<uint8_t>(kMailKey[i % kMailKeyLength])) == 0)
+            return false;
+    return true;
+}

@@ -21,3 +21,13 @@ size_t DecodePassword(const uint8_t* value, size_t bytesRead, char* out, size_t 
 // Encodes `password` (at most 64 characters are taken) into `out`; returns the
 // number of bytes of the value, or 0 when `outSize` is too small.
 size_t EncodePassword(const char* password, uint8_t* out, size_t outSize);
+
+// The SMTP authentication password (AuthPass) is kept scrambled with the key
+// "qmvta": byte i of the text is raised (or lowered) by key byte i modulo 5,
+// modulo 256, in place. Both return the length of the changed text up to its
+// first NUL byte, which is shorter than the input when a byte became 0.
+size_t ScramblePassword(char* text);
+size_t UnscramblePassword(char* text);
+// True when the scrambled form of `password` keeps its whole length; a
+// password that fails this cannot be stored and must be refused.
+bool CanScramblePassword(const char* password);

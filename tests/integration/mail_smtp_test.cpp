@@ -1,0 +1,300 @@
+// The mailer (Sendmail.exe) against aiosmtpd and a fault-injecting SMTP
+// server on 127.0.0.1:25, and an e-mail port of the real monitor DLL whose
+// job goes through the mailer to aiosmtpd. The mailer's reads time out after
+// SENDMAIL_TIMEOUT_MS (1500 ms here).
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "mail/mail_params.h"
+#include "monitor/password_codec.h"
+#include "support/dll_monitor.h"
+#include "support/fresh_monitor.h"
+#include "support/peer_process.h"
+
+namespace {
+
+const DWORD kMailerBoundMs = 30000;
+const char kSpoolName[] = "~DWL042.DWL";
+
+std::string ProgramDir()
+{
+    char path[MAX_PATH + 1] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string text = path;
+    return text.substr(0, text.find_last_of('\\') + 1);
+}
+
+std::string SmtpSinkCommand(const PeerProcess& peer, const std::string& options)
+{
+    return std::string("exec ") + kPython + " " + ShellQuote(PeersDir() + "/smtp_sink.py") + " --port 25 --dir " +
+           ShellQuote(peer.unixDir) + " --lifetime 60 " + options;
+}
+
+std::string SmtpFaultCommand(const PeerProcess& peer, const std::string& options)
+{
+    return std::string("exec ") + kPython + " " + ShellQuote(PeersDir() + "/smtp_fault.py") + " --port 25 --dir " +
+           ShellQuote(peer.unixDir) + " --lifetime 60 " + options;
+}
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+// Runs the mailer on one job: a spool file and its parameter file in a
+// directory of the test's own.
+struct Mailer : ::testing::Test {
+    std::string jobDir;
+    MailParams p = {};
+
+    void SetUp() override
+    {
+        SetEnvironmentVariableA("SENDMAIL_TIMEOUT_MS", "1500");
+        char temp[MAX_PATH];
+        GetTempPathA(sizeof temp, temp);
+        jobDir = std::string(temp) + "mailjob-" + UniqueModel();
+        CreateDirectoryA(jobDir.c_str(), nullptr);
+        strcpy(p.smtpServer, "127.0.0.1");
+        strcpy(p.fromAddr, "printer@example.test");
+        strcpy(p.fromName, "Office Printer");
+        strcpy(p.toAddr, "alice@example.test, bob@example.test,");
+        strcpy(p.subject, "Report%%DWLPRINT%%");
+        strcpy(p.body, ".Body line\r\n");
+        strcpy(p.signature, "-- \r\nSignature");
+        FormatMailJobTag(5042, p.jobTag, sizeof p.jobTag);
+    }
+    void TearDown() override { DeleteDirectoryTree(jobDir); }
+
+    void SetPassword(const char* id, const char* password)
+    {
+        p.authType = 1;
+        strcpy(p.authId, id);
+        strcpy(reinterpret_cast<char*>(p.authPass), password);
+        ScramblePassword(reinterpret_cast<char*>(p.authPass));
+    }
+
+    // The mailer's exit code, or 0xFFFFFFFF when it could not run or did not end.
+    DWORD Run(const std::string& spool)
+    {
+        std::string spoolPath = jobDir + "\\" + kSpoolName;
+        WriteFileBytes(spoolPath, spool);
+        std::string image(kMailParamsSize, '\0');
+        WriteMailParams(p, reinterpret_cast<uint8_t*>(&image[0]));
+        WriteFileBytes(jobDir + "\\~DWL042.bin", image);
+        std::string line = "Sendmail.exe /A" + spoolPath + " /PTest Network Printer Port";
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessA((ProgramDir() + "Sendmail.exe").c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process))
+            return 0xFFFFFFFF;
+        DWORD code = 0xFFFFFFFF;
+        if (WaitForSingleObject(process.hProcess, kMailerBoundMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process.hProcess, &code);
+        else
+            TerminateProcess(process.hProcess, 1);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return code;
+    }
+};
+
+void StartPeer(PeerProcess* peer, const std::string& command)
+{
+    ASSERT_TRUE(peer->Start(command, 0, 70)) << peer->error;
+    ASSERT_TRUE(peer->WaitReady()) << peer->error << peer->ReadAll("peer.log");
+}
+
+TEST_F(Mailer, AJobArrivesWithItsAttachmentByteExact)
+{
+    PeerProcess peer("smtp-sink");
+    StartPeer(&peer, SmtpSinkCommand(peer, ""));
+    // Lines that start with "." and bytes of every value.
+    std::string spool = ".\r\n..\r\n" + TestPattern(300000, 3) + "\r\n.";
+    ASSERT_EQ(Run(spool), 0u);
+    ASSERT_TRUE(peer.WaitFiles("msg-", ".json", 1)) << peer.error;
+    std::string json = peer.ReadAll("msg-1.json");
+    EXPECT_TRUE(Contains(json, "\"mail_from\": \"printer@example.test\"")) << json;
+    EXPECT_TRUE(Contains(json, "\"rcpt_tos\": [\"alice@example.test\", \"bob@example.test\"]")) << json;
+    EXPECT_TRUE(Contains(json, "\"auth_user\": null")) << json;
+    EXPECT_TRUE(Contains(json, "\"subject\": \"Report%%DWLPRINT%%\"")) << json;
+    EXPECT_TRUE(Contains(json, "\"from\": \"Office Printer <printer@example.test>\"")) << json;
+    EXPECT_TRUE(Contains(json, "\"filename\": \"SMTP042.prn\"")) << json;
+    EXPECT_EQ(peer.ReadAll("msg-1.txt"), ".Body line\r\n-- \r\nSignature");
+    std::string attachment = peer.ReadAll("msg-1.att");
+    EXPECT_EQ(attachment.size(), spool.size());
+    EXPECT_EQ(FirstDifference(attachment, spool), std::string::npos);
+    EXPECT_EQ(peer.Files("msg-", ".json").size(), 1u);
+}
+
+TEST_F(Mailer, AuthenticatesWithPlainOrLoginAndReportsAWrongPassword)
+{
+    struct Case {
+        const char* serverOptions;
+        const char* password;
+        DWORD exitCode;
+        const char* mechanism;
+    } cases[] = {
+        {"--auth sender:s3cret", "s3cret", 0, "PLAIN"},
+        {"--auth sender:s3cret --no-plain", "s3cret", 0, "LOGIN"},
+        {"--auth sender:s3cret", "wrong", 30, nullptr},
+    };
+    for (const Case& c : cases) {
+        PeerProcess peer("smtp-auth");
+        StartPeer(&peer, SmtpSinkCommand(peer, c.serverOptions));
+        SetPassword("sender", c.password);
+        EXPECT_EQ(Run("job bytes"), c.exitCode) << c.serverOptions << " " << c.password;
+        if (!c.mechanism) {
+            EXPECT_TRUE(peer.Files("msg-", ".json").empty());
+            continue;
+        }
+        ASSERT_TRUE(peer.WaitFiles("msg-", ".json", 1)) << peer.error;
+        std::string json = peer.ReadAll("msg-1.json");
+        EXPECT_TRUE(Contains(json, "\"auth_user\": \"sender\"")) << json;
+        EXPECT_TRUE(Contains(json, std::string("\"auth_mechanism\": \"") + c.mechanism + "\"")) << json;
+        EXPECT_EQ(peer.ReadAll("msg-1.att"), "job bytes");
+    }
+}
+
+TEST_F(Mailer, AShiftJisSubjectGoesAsIso2022Jp)
+{
+    if (GetACP() != 932)
+        GTEST_SKIP() << "needs code page 932 (LC_ALL=ja_JP.UTF-8)";
+    PeerProcess peer("smtp-jp");
+    StartPeer(&peer, SmtpSinkCommand(peer, ""));
+    p.charCode = MAIL_ISO_2022_JP;
+    // "日本語の報告書" and half-width "ｱ" in Shift_JIS.
+    strcpy(p.subject, "\x93\xFA\x96\x7B\x8C\xEA\x82\xCC\x95\xF1\x8D\x90\x8F\x91\xB1%%DWLPRINT%%");
+    strcpy(p.fromName, "\x88\xF3\x8D\xFC");  // "印刷"
+    strcpy(p.body, "\x96\x7B\x95\xB6\r\n"); // "本文"
+    ASSERT_EQ(Run("x"), 0u);
+    ASSERT_TRUE(peer.WaitFiles("msg-", ".json", 1)) << peer.error;
+    std::string json = peer.ReadAll("msg-1.json");
+    EXPECT_TRUE(Contains(json, "\"subject\": \"日本語の報告書ア%%DWLPRINT%%\"")) << json;
+    EXPECT_TRUE(Contains(json, "\"from\": \"印刷 <printer@example.test>\"")) << json;
+    EXPECT_TRUE(Contains(json, "\"charset\": \"iso-2022-jp\", \"encoding\": \"7bit\"")) << json;
+    EXPECT_TRUE(Contains(peer.ReadAll("msg-1.eml"), "Subject: =?ISO-2022-JP?B?"));
+    EXPECT_EQ(peer.ReadAll("msg-1.txt"), "本文\r\n-- \r\nSignature");
+}
+
+TEST_F(Mailer, ADividedJobGoesAsNumberedMessagesUpToTheLimit)
+{
+    PeerProcess peer("smtp-parts");
+    StartPeer(&peer, SmtpSinkCommand(peer, ""));
+    p.divideFile = 1;
+    p.divideSize = 1; // kilobytes
+    std::string spool = TestPattern(2 * 1024 + 500, 4);
+    ASSERT_EQ(Run(spool), 0u);
+    ASSERT_TRUE(peer.WaitFiles("msg-", ".json", 3)) << peer.error;
+    std::string joined;
+    for (int n = 1; n <= 3; ++n) {
+        std::string json = peer.ReadAll("msg-" + std::to_string(n) + ".json");
+        std::string part = std::to_string(n) + "/3";
+        EXPECT_TRUE(Contains(json, "\"subject\": \"Report%%DWLPRINT%% (" + part + ")\"")) << json;
+        EXPECT_TRUE(Contains(json, "\"filename\": \"SMTP042_" + std::to_string(n) + "of3.prn\"")) << json;
+        joined += peer.ReadAll("msg-" + std::to_string(n) + ".att");
+    }
+    EXPECT_EQ(joined, spool);
+
+    // 100 parts are more than allowed: nothing is sent. So is a part size of 0.
+    EXPECT_EQ(Run(std::string(99 * 1024 + 1, 'x')), 40u);
+    p.divideSize = 0;
+    EXPECT_EQ(Run("x"), 40u);
+    EXPECT_EQ(peer.Files("msg-", ".json").size(), 3u);
+}
+
+TEST_F(Mailer, ServerFaultsBecomeTheirExitCodes)
+{
+    struct Case {
+        const char* options; // empty: no server at all
+        bool authenticate;
+        DWORD exitCode;
+    } cases[] = {
+        {"", false, 21},
+        {"--mode silent", false, 21},
+        {"--mode greet421", false, 22},
+        {"--mode auth535", true, 30},
+        {"--mode rcpt550", false, 24},
+        {"--mode drop-data --after 20000", false, 23},
+    };
+    std::string spool = TestPattern(3 * 1024 * 1024, 5);
+    for (const Case& c : cases) {
+        PeerProcess peer("smtp-fault");
+        if (c.options[0])
+            StartPeer(&peer, SmtpFaultCommand(peer, c.options));
+        if (c.authenticate)
+            SetPassword("sender", "pw");
+        else
+            p.authType = 0;
+        EXPECT_EQ(Run(spool), c.exitCode) << c.options;
+    }
+}
+
+// An e-mail port of the real DLL: EndDocPort runs Sendmail.exe from the
+// installation directory, which delivers the job to aiosmtpd with AUTH.
+TEST(MailPort, AJobOfTheMonitorArrivesThroughTheMailer)
+{
+    SetEnvironmentVariableA("SENDMAIL_TIMEOUT_MS", "1500");
+    PeerProcess peer("smtp-port");
+    StartPeer(&peer, SmtpSinkCommand(peer, "--auth sender:s3cret"));
+    DllMonitor m;
+    const char port[] = "MAILP";
+    m.SetPortDword(port, "PrintMode", 2);
+    m.SetPortText(port, "SmtpServer", "127.0.0.1");
+    m.SetPortText(port, "FromAddr", "printer@example.test");
+    m.SetPortText(port, "FromName", "Printer");
+    m.SetPortText(port, "ToAddr", "alice@example.test,bob@example.test");
+    m.SetPortText(port, "AuthID", "sender");
+    m.SetPortDword(port, "AuthType", 1);
+    char password[] = "s3cret";
+    ScramblePassword(password);
+    HKEY key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, (m.monitorKey + "\\Ports\\" + port).c_str(), 0, KEY_SET_VALUE, &key), ERROR_SUCCESS);
+    RegSetValueExA(key, "AuthPass", 0, REG_BINARY, reinterpret_cast<BYTE*>(password), static_cast<DWORD>(strlen(password)));
+    RegSetValueExA(key, "Subject", 0, REG_BINARY, reinterpret_cast<const BYTE*>("Monthly"), 7);
+    RegCloseKey(key);
+    m.UseCatalogue("[MESSAGE]\r\nTITLE=Mail port test\r\n");
+    std::string mailer = m.installDir + "\\Sendmail.exe";
+    ASSERT_TRUE(CopyFileA((ProgramDir() + "Sendmail.exe").c_str(), mailer.c_str(), FALSE));
+    ASSERT_TRUE(m.Load(100)) << m.error;
+    StandinAddPrinter("MailPrinter", port, 0);
+    HANDLE handle = nullptr;
+    char name[] = "MAILP";
+    ASSERT_TRUE(m.table().pfnOpenPort(name, &handle));
+    DWORD job = StandinAddJob("MailPrinter", "doc", "user", "RAW", 0);
+    DOC_INFO_1A info = {const_cast<char*>("doc"), nullptr, const_cast<char*>("RAW")};
+    char printer[] = "MailPrinter";
+    ASSERT_TRUE(m.table().pfnStartDocPort(handle, printer, job, 1, reinterpret_cast<BYTE*>(&info)));
+    std::string data = TestPattern(200000, 6);
+    DWORD written = 0;
+    ASSERT_TRUE(m.table().pfnWritePort(handle, reinterpret_cast<BYTE*>(&data[0]), static_cast<DWORD>(data.size()), &written));
+    EXPECT_TRUE(m.table().pfnEndDocPort(handle));
+    m.table().pfnClosePort(handle);
+
+    ASSERT_TRUE(peer.WaitFiles("msg-", ".json", 1)) << peer.error;
+    std::string json = peer.ReadAll("msg-1.json");
+    EXPECT_TRUE(Contains(json, "\"auth_user\": \"sender\"")) << json;
+    EXPECT_TRUE(Contains(json, "\"rcpt_tos\": [\"alice@example.test\", \"bob@example.test\"]")) << json;
+    EXPECT_TRUE(Contains(json, "\"subject\": \"Monthly%%DWLPRINT%%\"")) << json;
+    EXPECT_EQ(FirstDifference(peer.ReadAll("msg-1.att"), data), std::string::npos);
+    EXPECT_EQ(peer.ReadAll("msg-1.att").size(), data.size());
+    // The spool file stays; the parameter file with the password is gone.
+    char spool[32];
+    snprintf(spool, sizeof spool, "\\Spool\\~DWL%03lu.", static_cast<unsigned long>(job % 1000));
+    EXPECT_NE(GetFileAttributesA((m.installDir + spool + "DWL").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesA((m.installDir + spool + "bin").c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileA(mailer.c_str());
+    DeleteDirectoryTree(m.installDir + "\\Spool");
+}
+
+} // namespace

@@ -1,0 +1,104 @@
+// The mailer's encodings and the MIME message of a job.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "mail/mail_params.h"
+#include "sendmail/iso2022jp.h"
+#include "sendmail/mail_encoding.h"
+#include "sendmail/mime_message.h"
+
+namespace {
+
+TEST(MailEncoding, Base64AndLines)
+{
+    const char* const plain[] = {"", "f", "fo", "foo", "foob", "fooba", "foobar"};
+    const char* const coded[] = {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
+    for (int i = 0; i < 7; ++i)
+        EXPECT_EQ(Base64(plain[i]), coded[i]);
+    std::vector<uint8_t> bytes(200, 0xFF);
+    std::string lines = Base64Lines(bytes.data(), bytes.size());
+    EXPECT_EQ(lines.substr(0, 78), std::string(76, '/') + "\r\n");
+    EXPECT_EQ(lines.size(), 3 * 78 + 40 + 2u); // 57 + 57 + 57 + 29 bytes
+    EXPECT_EQ(Base64Lines(nullptr, 0), "");
+}
+
+TEST(MailEncoding, LineEndsAndDotStuffing)
+{
+    EXPECT_EQ(NormaliseLineEnds("a\nb\rc\r\nd"), "a\r\nb\r\nc\r\nd");
+    EXPECT_EQ(DotStuff(".a\r\n..b\r\nc.\r\n."), "..a\r\n...b\r\nc.\r\n..\r\n.\r\n");
+    EXPECT_EQ(DotStuff(""), ".\r\n");
+    EXPECT_TRUE(LinesWithin("abc\r\nde", 3));
+    EXPECT_FALSE(LinesWithin("abcd\r\nde", 3));
+}
+
+TEST(Iso2022Jp, ShiftJisBecomesJisWithEscapes)
+{
+    // "日本語" (93FA 967B 8CEA), ASCII, half-width "ｱ" (B1), a vendor-row character (FA40).
+    EXPECT_EQ(SjisToIso2022Jp("\x93\xFA\x96\x7B\x8C\xEA" "ab"), "\x1b$BF|K\\8l\x1b(Bab");
+    EXPECT_EQ(SjisToIso2022Jp("\xB1"), "\x1b$B%\"\x1b(B");
+    EXPECT_EQ(SjisToIso2022Jp("\xFA\x40"), "\x1b$B\".\x1b(B");
+    EXPECT_EQ(SjisToIso2022Jp("a\x82"), "a?") << "a lead byte at the end";
+    EXPECT_EQ(SjisToIso2022Jp("\x1b"), "?");
+
+    std::string text;
+    for (int i = 0; i < 30; ++i)
+        text += "\x82\xA0"; // "あ" x 30
+    std::vector<std::string> pieces = Iso2022JpPieces(text + "xyz", 20);
+    for (const std::string& piece : pieces) {
+        EXPECT_LE(piece.size(), 20u);
+        size_t escape = piece.rfind('\x1b');
+        EXPECT_TRUE(escape == std::string::npos || piece.compare(escape, 3, "\x1b(B") == 0) << "ends in ASCII mode";
+    }
+    EXPECT_EQ(pieces.size(), 5u);
+}
+
+TEST(MimeHeader, PlainTextStaysEncodedWordsWhenNeeded)
+{
+    EXPECT_EQ(HeaderText("Invoice%%DWLPRINT%%", MAIL_US_ASCII, 9), "Invoice%%DWLPRINT%%");
+    EXPECT_EQ(HeaderText("caf\xE9", MAIL_US_ASCII, 9), "caf?");
+    EXPECT_EQ(HeaderText("caf\xE9", MAIL_ISO_8859_1, 9), "=?ISO-8859-1?B?Y2Fm6Q==?=");
+    std::string long_jp;
+    for (int i = 0; i < 40; ++i)
+        long_jp += "\x93\xFA";
+    std::string header = "Subject: " + HeaderText(long_jp + "%%DWLPRINT%%", MAIL_ISO_2022_JP, 9);
+    EXPECT_TRUE(LinesWithin(header, 76)) << header;
+    EXPECT_EQ(header.find("=?ISO-2022-JP?B?"), 9u);
+}
+
+TEST(MimeMessage, OneTextPartAndTheAttachment)
+{
+    const uint8_t data[] = {'.', '\r', '\n', '.', 0, 0xFF};
+    MimeInput in = {};
+    in.charCode = MAIL_US_ASCII;
+    in.fromName = "Print \"Desk\"";
+    in.fromAddr = "from@example";
+    in.recipients = SplitRecipients(" a@example , b@example,,");
+    ASSERT_EQ(in.recipients, (std::vector<std::string>{"a@example", "b@example"}));
+    in.subject = PartSubject("Job%%DWLPRINT%%", 2, 3);
+    in.text = ".Body\r\nSignature";
+    in.date = "Sun, 06 Dec 2026 11:30:00 +0000";
+    in.messageId = "SMTP042.1@example";
+    in.fileName = "SMTP042_2of3.prn";
+    in.attachment = data;
+    in.attachmentSize = sizeof data;
+    std::string message = BuildMimeMessage(in);
+    EXPECT_NE(message.find("From: \"Print \\\"Desk\\\"\" <from@example>\r\n"), std::string::npos) << message;
+    EXPECT_NE(message.find("To: a@example,\r\n b@example\r\n"), std::string::npos);
+    EXPECT_NE(message.find("Subject: Job%%DWLPRINT%% (2/3)\r\n"), std::string::npos);
+    EXPECT_NE(message.find("charset=\"US-ASCII\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n.Body\r\nSignature\r\n--"),
+              std::string::npos);
+    EXPECT_NE(message.find("filename=\"SMTP042_2of3.prn\"\r\n\r\n" + Base64(data, sizeof data) + "\r\n--=_DWL_SMTP042.1@example--\r\n"),
+              std::string::npos);
+    EXPECT_TRUE(LinesWithin(message, 998));
+    EXPECT_EQ(PartSubject("S", 1, 1), "S");
+    in.text = "x"; // a one-character text gets its line end too
+    EXPECT_NE(BuildMimeMessage(in).find("7bit\r\n\r\nx\r\n--"), std::string::npos);
+    EXPECT_TRUE(UsableAddress("a.b+c@example.test"));
+    for (const char* bad : {"", "a b@x", "a@x\r\nDATA", "<a@x>"})
+        EXPECT_FALSE(UsableAddress(bad)) << bad;
+    EXPECT_FALSE(UsableAddress(std::string(255, 'a')));
+}
+
+} // namespace

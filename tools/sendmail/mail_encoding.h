@@ -1,0 +1,37 @@
+// Encodings of a mail on the wire: base64, line ends, dot-stuffing, and
+// RFC 2047 encoded words for header texts. Pure code: no OS header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Longest line of an encoded body part (RFC 2045), without CR LF.
+const size_t kBase64LineChars = 76;
+
+// Base64 of the bytes, one line.
+std::string Base64(const uint8_t* data, size_t size);
+std::string Base64(const std::string& bytes);
+// Base64 in lines of 76 characters, each ended by CR LF.
+std::string Base64Lines(const uint8_t* data, size_t size);
+
+// Every line end (CR LF, lone CR, lone LF) becomes CR LF.
+std::string NormaliseLineEnds(const std::string& text);
+// True when every line (CR LF separated) has at most `limit` bytes.
+bool LinesWithin(const std::string& text, size_t limit);
+// True when the text is printable US-ASCII (and tabs, CR, LF) only.
+bool IsPlainAscii(const std::string& text);
+
+// The DATA payload of a message of CR LF lines: a "." at the start of a line
+// is doubled, the message ends with CR LF, then ".\r\n" ends the data.
+std::string DotStuff(const std::string& message);
+
+// A header's text as RFC 2047 "B" encoded words of `charset`, one per piece
+// (each piece must be decodable alone), folded with CR LF SP between words so
+// that no line exceeds 76 characters. `used` is what the header line already
+// holds before the text ("Subject: " is 9).
+std::string EncodedWords(const std::vector<std::string>& pieces, const char* charset, size_t used);
+// Bytes of a piece that fit one encoded word of `charset`: at most 75
+// characters, and short enough for the first line after `used` characters.
+size_t EncodedWordBytes(const char* charset, size_t used);

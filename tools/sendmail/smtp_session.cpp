@@ -1,0 +1,258 @@
+// The SMTP dialogue of the mailer.
+#include "sendmail/smtp_session.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "mail/mail_params.h"
+#include "sendmail/mail_encoding.h"
+
+namespace {
+
+const size_t kMaxReplyBytes = 64 * 1024;
+const size_t kSendBlock = 16384;
+const DWORD kQuitWaitMs = 2000;
+
+struct Reply {
+    int code = 0;               // 0: no reply (time-out, closed, garbage)
+    std::vector<std::string> lines; // texts after the code
+};
+
+// Waits until the socket is readable (or writable); false on time-out.
+bool WaitSocket(SOCKET s, bool write, DWORD timeoutMs)
+{
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    fd_set errors;
+    FD_ZERO(&errors);
+    FD_SET(s, &errors);
+    timeval wait = {static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
+    return select(0, write ? nullptr : &set, write ? &set : nullptr, &errors, &wait) > 0;
+}
+
+// One line without its CR LF; false on time-out, close or an overlong line.
+bool ReadLine(SmtpSession* session, DWORD deadline, std::string* line)
+{
+    for (;;) {
+        size_t end = session->input.find("\r\n");
+        if (end != std::string::npos) {
+            *line = session->input.substr(0, end);
+            session->input.erase(0, end + 2);
+            return true;
+        }
+        if (session->input.size() > kMaxReplyBytes)
+            return false;
+        DWORD now = GetTickCount();
+        if (static_cast<LONG>(deadline - now) <= 0 || !WaitSocket(session->socket, false, deadline - now))
+            return false;
+        char block[4096];
+        int got = recv(session->socket, block, sizeof block, 0);
+        if (got <= 0)
+            return false;
+        session->input.append(block, static_cast<size_t>(got));
+    }
+}
+
+// A whole reply, multi-line ("250-...") included.
+Reply ReadReply(SmtpSession* session, DWORD timeoutMs)
+{
+    Reply reply;
+    DWORD deadline = GetTickCount() + timeoutMs;
+    std::string line;
+    while (ReadLine(session, deadline, &line)) {
+        if (line.size() < 3 || line[0] < '1' || line[0] > '5' || line[1] < '0' || line[1] > '9' || line[2] < '0' ||
+            line[2] > '9')
+            break;
+        reply.lines.push_back(line.size() > 4 ? line.substr(4) : std::string());
+        session->lastReply = line;
+        if (line.size() == 3 || line[3] != '-') {
+            reply.code = (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+            return reply;
+        }
+    }
+    if (session->lastReply.empty() || reply.lines.empty())
+        session->lastReply = "no answer";
+    return reply;
+}
+
+bool SendText(SmtpSession* session, const std::string& text)
+{
+    for (size_t at = 0; at < text.size();) {
+        int chunk = static_cast<int>(text.size() - at < kSendBlock ? text.size() - at : kSendBlock);
+        if (!WaitSocket(session->socket, true, session->timeoutMs))
+            return false;
+        int sent = send(session->socket, text.data() + at, chunk, 0);
+        if (sent <= 0)
+            return false;
+        at += static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+// Sends a command line and reads the reply; no reply when the send failed.
+Reply Command(SmtpSession* session, const std::string& line)
+{
+    if (!SendText(session, line + "\r\n"))
+        return Reply();
+    return ReadReply(session, session->timeoutMs);
+}
+
+bool Positive(const Reply& reply)
+{
+    return reply.code >= 200 && reply.code < 400;
+}
+
+// An address refused by MAIL or RCPT; 530 asks for authentication first.
+DWORD AddressFailure(const Reply& reply)
+{
+    if (reply.code == 0)
+        return MAILER_NO_SERVER;
+    if (reply.code == 530)
+        return MAILER_AUTH;
+    if (reply.code == 550 || reply.code == 551 || reply.code == 553 || reply.code == 501)
+        return MAILER_ADDRESS;
+    return MAILER_SERVER_ERROR;
+}
+
+DWORD AuthFailure(const Reply& reply)
+{
+    if (reply.code == 0)
+        return MAILER_NO_SERVER;
+    return reply.code >= 500 ? MAILER_AUTH : MAILER_SERVER_ERROR;
+}
+
+void NoteCapabilities(SmtpSession* session, const Reply& reply)
+{
+    for (const std::string& line : reply.lines) {
+        std::string upper = line;
+        for (char& c : upper)
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+        if (upper.compare(0, 5, "AUTH ") != 0 && upper.compare(0, 5, "AUTH=") != 0)
+            continue;
+        std::string mechanisms = " " + upper.substr(5) + " ";
+        session->authPlain = session->authPlain || mechanisms.find(" PLAIN ") != std::string::npos;
+        session->authLogin = session->authLogin || mechanisms.find(" LOGIN ") != std::string::npos;
+    }
+}
+
+DWORD Connect(SmtpSession* session, const char* host, WORD port)
+{
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = inet_addr(host);
+    if (address.sin_addr.s_addr == INADDR_NONE) {
+        hostent* entry = gethostbyname(host);
+        if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list[0]) {
+            session->lastReply = "cannot resolve the server's name";
+            return MAILER_NO_SERVER;
+        }
+        memcpy(&address.sin_addr, entry->h_addr_list[0], sizeof address.sin_addr);
+    }
+    session->socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (session->socket == INVALID_SOCKET)
+        return MAILER_OTHER;
+    u_long nonBlocking = 1;
+    ioctlsocket(session->socket, FIONBIO, &nonBlocking);
+    int result = connect(session->socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    bool connected = result == 0;
+    if (!connected && WSAGetLastError() == WSAEWOULDBLOCK && WaitSocket(session->socket, true, session->timeoutMs)) {
+        int error = 0;
+        int size = sizeof error;
+        connected = getsockopt(session->socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
+    }
+    nonBlocking = 0;
+    ioctlsocket(session->socket, FIONBIO, &nonBlocking);
+    if (!connected) {
+        session->lastReply = "no connection to the server";
+        return MAILER_NO_SERVER;
+    }
+    return MAILER_SENT;
+}
+
+} // namespace
+
+DWORD SmtpOpen(SmtpSession* session, const char* host, WORD port, const char* heloName)
+{
+    DWORD code = Connect(session, host, port);
+    if (code != MAILER_SENT)
+        return code;
+    Reply greeting = ReadReply(session, session->timeoutMs);
+    if (greeting.code == 0)
+        return MAILER_NO_SERVER;
+    if (greeting.code != 220)
+        return MAILER_SERVER_ERROR;
+    Reply hello = Command(session, std::string("EHLO ") + heloName);
+    if (hello.code >= 500)
+        hello = Command(session, std::string("HELO ") + heloName);
+    else
+        NoteCapabilities(session, hello);
+    if (hello.code == 0)
+        return MAILER_NO_SERVER;
+    return hello.code == 250 ? MAILER_SENT : MAILER_SERVER_ERROR;
+}
+
+DWORD SmtpAuthenticate(SmtpSession* session, const std::string& id, const std::string& password)
+{
+    Reply reply;
+    if (session->authPlain) {
+        std::string token = std::string(1, '\0') + id + std::string(1, '\0') + password;
+        reply = Command(session, "AUTH PLAIN " + Base64(token));
+        SecureZeroMemory(&token[0], token.size());
+    } else if (session->authLogin) {
+        reply = Command(session, "AUTH LOGIN");
+        if (reply.code == 334)
+            reply = Command(session, Base64(id));
+        if (reply.code == 334)
+            reply = Command(session, Base64(password));
+    } else {
+        session->lastReply = "the server offers no AUTH PLAIN or LOGIN";
+        return MAILER_AUTH;
+    }
+    if (reply.code == 235)
+        return MAILER_SENT;
+    return AuthFailure(reply);
+}
+
+DWORD SmtpSendMail(SmtpSession* session, const std::string& from, const std::vector<std::string>& recipients,
+                   const std::string& payload)
+{
+    Reply reply = Command(session, "MAIL FROM:<" + from + ">");
+    if (!Positive(reply))
+        return AddressFailure(reply);
+    for (const std::string& to : recipients) {
+        reply = Command(session, "RCPT TO:<" + to + ">");
+        if (!Positive(reply)) {
+            DWORD code = AddressFailure(reply);
+            std::string refused = session->lastReply;
+            Command(session, "RSET");
+            session->lastReply = refused;
+            return code;
+        }
+    }
+    reply = Command(session, "DATA");
+    if (reply.code == 0)
+        return MAILER_NO_SERVER;
+    if (reply.code != 354)
+        return MAILER_SERVER_ERROR;
+    if (!SendText(session, payload)) {
+        session->lastReply = "the connection failed while the mail was sent";
+        return MAILER_SEND_ERROR;
+    }
+    reply = ReadReply(session, session->timeoutMs);
+    if (reply.code == 0)
+        return MAILER_SEND_ERROR;
+    return reply.code == 250 ? MAILER_SENT : MAILER_SERVER_ERROR;
+}
+
+void SmtpClose(SmtpSession* session)
+{
+    if (session->socket == INVALID_SOCKET)
+        return;
+    if (SendText(session, "QUIT\r\n"))
+        ReadReply(session, session->timeoutMs < kQuitWaitMs ? session->timeoutMs : kQuitWaitMs);
+    closesocket(session->socket);
+    session->socket = INVALID_SOCKET;
+}

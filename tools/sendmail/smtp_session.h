@@ -1,0 +1,30 @@
+// The SMTP dialogue of the mailer over Winsock: connect, greeting, EHLO (HELO
+// when EHLO is refused), AUTH PLAIN or LOGIN, and one mail transaction per
+// message. Every step returns a mailer exit code (MailerExit): 0 when it
+// went well. Every read waits at most the session's time-out.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+struct SmtpSession {
+    SOCKET socket = INVALID_SOCKET;
+    DWORD timeoutMs = 60000; // connect, each reply, each send
+    std::string input;       // received bytes not yet taken as lines
+    std::string lastReply;   // the last reply (or what went wrong), for the user
+    bool authPlain = false;  // what EHLO offered
+    bool authLogin = false;
+};
+
+// Connects to host:port and reads the greeting, then EHLO or HELO.
+DWORD SmtpOpen(SmtpSession* session, const char* host, WORD port, const char* heloName);
+// AUTH PLAIN when offered, else AUTH LOGIN.
+DWORD SmtpAuthenticate(SmtpSession* session, const std::string& id, const std::string& password);
+// MAIL FROM, RCPT TO each recipient, DATA with the dot-stuffed payload.
+DWORD SmtpSendMail(SmtpSession* session, const std::string& from, const std::vector<std::string>& recipients,
+                   const std::string& payload);
+// QUIT (its answer waited for briefly) and close.
+void SmtpClose(SmtpSession* session);
