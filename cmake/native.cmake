@@ -2,8 +2,8 @@
 # UndefinedBehaviorSanitizer, and libFuzzer targets when the compiler is clang.
 set(SANITIZE -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 
-add_library(pure STATIC ${PURE_SOURCES})
-target_include_directories(pure PUBLIC ${CMAKE_SOURCE_DIR}/src)
+add_library(pure STATIC ${PURE_SOURCES} ${MAILER_PURE_SOURCES})
+target_include_directories(pure PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools)
 target_compile_options(pure PRIVATE ${WARNINGS} ${SANITIZE} -g)
 target_link_options(pure PUBLIC ${SANITIZE})
 target_compile_definitions(pure PUBLIC MONITOR_MODEL="${MONITOR_MODEL}")
@@ -24,8 +24,8 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
     file(GLOB FUZZ_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/fuzz/*.cpp)
     foreach(source ${FUZZ_SOURCES})
         get_filename_component(name ${source} NAME_WE)
-        add_executable(${name} ${source} ${PURE_SOURCES})
-        target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src)
+        add_executable(${name} ${source} ${PURE_SOURCES} ${MAILER_PURE_SOURCES})
+        target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools)
         target_compile_definitions(${name} PRIVATE MONITOR_MODEL="${MONITOR_MODEL}")
         target_compile_options(${name} PRIVATE ${WARNINGS} -g -fsanitize=fuzzer,address,undefined)
         target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
@@ -33,3 +33,8 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
         add_test(NAME fuzz.${name} COMMAND ${name} -max_total_time=5 -rss_limit_mb=2048)
     endforeach()
 endif()
+
+# The IPP test peers (cupsd, fault server, proxy) checked without Wine; runs
+# in the test command's network namespace (or makes its own).
+add_test(NAME peers.ipp COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/peers/ipp_peers_check.py)
+set_tests_properties(peers.ipp PROPERTIES TIMEOUT 120)

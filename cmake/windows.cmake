@@ -67,11 +67,28 @@ add_library(spooler_standin STATIC ${STANDIN_SOURCES} ${CMAKE_SOURCE_DIR}/src/mo
 target_include_directories(spooler_standin PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/spoolhost)
 target_compile_options(spooler_standin PRIVATE ${WARNINGS})
 
-add_executable(spoolhost ${CMAKE_SOURCE_DIR}/tools/spoolhost/spoolhost.cpp)
+add_executable(spoolhost ${CMAKE_SOURCE_DIR}/tools/spoolhost/spoolhost.cpp ${CMAKE_SOURCE_DIR}/src/monitor/password_codec.cpp)
 target_compile_options(spoolhost PRIVATE ${WARNINGS})
 target_link_libraries(spoolhost PRIVATE spooler_standin ${WIN_LIBS})
 target_link_options(spoolhost PRIVATE ${STATIC_RUNTIME})
 add_dependencies(spoolhost monitor catalogues)
+
+# The mailer that e-mail ports start from the installation directory.
+file(GLOB MAILER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/sendmail/*.cpp)
+add_executable(sendmail ${MAILER_SOURCES} ${CMAKE_SOURCE_DIR}/src/mail/mail_params.cpp
+               ${CMAKE_SOURCE_DIR}/src/ipp/http_message.cpp
+               ${CMAKE_SOURCE_DIR}/src/monitor/password_codec.cpp)
+target_include_directories(sendmail PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools)
+target_compile_options(sendmail PRIVATE ${WARNINGS})
+set_target_properties(sendmail PROPERTIES OUTPUT_NAME Sendmail)
+target_link_libraries(sendmail PRIVATE ws2_32 kernel32)
+target_link_options(sendmail PRIVATE ${STATIC_RUNTIME})
+add_dependencies(spoolhost sendmail)
+
+# A stand-in mailer for the tests: records how it was started, exits with a chosen code.
+add_executable(stub_sendmail ${CMAKE_SOURCE_DIR}/tests/stubs/stub_sendmail.cpp)
+target_compile_options(stub_sendmail PRIVATE ${WARNINGS})
+target_link_options(stub_sendmail PRIVATE ${STATIC_RUNTIME})
 
 # Tests: one program per file, one CTest test per test case, each in its own process.
 file(GLOB SUPPORT_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/support/*.cpp)
@@ -89,15 +106,18 @@ function(add_wine_tests kind)
         target_compile_options(${target} PRIVATE ${WARNINGS})
         target_link_libraries(${target} PRIVATE test_support gtest_main ${WIN_LIBS})
         target_link_options(${target} PRIVATE ${STATIC_RUNTIME})
-        add_dependencies(${target} monitor catalogues)
+        add_dependencies(${target} monitor catalogues sendmail stub_sendmail)
         # Dialog tests share one desktop (and may change its metrics): one at a time.
-        # The Raw integration tests show the error window and message boxes too.
+        # The Raw and IPP integration tests show the error window and message boxes too.
         set(lock "")
-        if(kind STREQUAL "ui" OR name MATCHES "^raw_")
+        if(kind STREQUAL "ui" OR name MATCHES "^raw_" OR name MATCHES "^ipp_")
             set(lock RESOURCE_LOCK desktop)
         elseif(name MATCHES "^lpr")
             # The printer service port and the reserved local ports are one per namespace.
             set(lock RESOURCE_LOCK lpd_ports)
+        elseif(name MATCHES "^mail_smtp")
+            # The SMTP servers of these tests listen on 127.0.0.1:25, one at a time.
+            set(lock RESOURCE_LOCK smtp_port)
         endif()
         gtest_discover_tests(${target} TEST_PREFIX "${kind}.${name}." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                              PROPERTIES TIMEOUT 120 LABELS ${kind} ${lock})

@@ -200,7 +200,11 @@ BOOL React(PortRecord* port, const Reaction& reaction)
     case REACT_RECONNECT:
         return port->reconnect ? TRUE : AskRestart(port);
     case REACT_PASSWORD:
+        // The dialog writes the credentials into the IPP settings record: a
+        // port of another protocol is told the authentication failed.
         CloseErrorWindow(port);
+        if (port->protocol != PROTOCOL_IPP || !IppOf(port))
+            return StopBox(reaction.key, ArgNone());
         return AskPassword(port) ? TRUE : StopBox(reaction.key, ArgNone());
     }
     return FALSE;

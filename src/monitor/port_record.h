@@ -63,7 +63,7 @@ struct IppSettings {
     HANDLE statusWatcherEvent;
     char url[257];
     char host[65];
-    char path[33];
+    char path[257];
     char proxy[257];
     DWORD port;
     DWORD proxyPort;
@@ -81,6 +81,13 @@ struct IppSettings {
     char language[17];
     char* modelTextDestination;
     DWORD transportIndex;
+    // The current job's end: bytes of the closing chunk already accepted, and
+    // the printer's answer to the job (IPP_RESPONSE_*).
+    DWORD lastChunkSent;
+    DWORD jobResponse;
+    // The record the status watcher's exchanges run on, while it runs
+    // (changed under the monitor lock): a stop marks it cancelled.
+    struct PortRecord* watcherRecord;
 };
 
 struct EmailSettings {

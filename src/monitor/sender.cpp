@@ -1,24 +1,16 @@
 // The senders of the protocols and the local-file writer.
 #include "monitor/sender.h"
 
+#include "ipp/ipp_job.h"
+#include "mail/mail_port.h"
 #include "monitor/error_reporter.h"
 #include "net/lpr_client.h"
 #include "net/raw_sender.h"
 
-// Stands in for a protocol whose sender this build lacks: the job fails
-// visibly (connection lost) instead of pretending to print.
-static BOOL UnavailableSend(PortRecord* port, const BYTE*, DWORD, DWORD* count)
-{
-    if (count)
-        *count = 0;
-    port->errorCode = ERR_CONNECTION_LOST;
-    return FALSE;
-}
-
 SenderOps g_senders[PROTOCOL_FILE + 1] = {
     {LprWrite, LprEndJob},      // LPR
-    {UnavailableSend, nullptr}, // IPP
-    {UnavailableSend, nullptr}, // e-mail
+    {IppWrite, IppEndJob},      // IPP
+    {MailSendJob, nullptr},     // e-mail
     {RawWrite, RawEndJob},      // Raw
     {FileWrite, nullptr},       // local file
 };

@@ -18,6 +18,10 @@ const TimingTable kProductionTiming = {
     1000,  // jobWatcherStopPoll
     15000, // readinessWait
     60000, // gracefulCloseLimit
+    3000,  // shortCloseLimit
+    15000, // ippNotAcceptingPause
+    30000, // ippWatcherPoll
+    1000,  // ippWatcherStopPoll
 };
 
 TimingTable g_timing = kProductionTiming;

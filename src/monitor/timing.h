@@ -21,6 +21,10 @@ struct TimingTable {
     DWORD jobWatcherStopPoll;   // EndDocPort looks for the watcher's end this often (10 times)
     DWORD readinessWait;        // one readiness wait of a stream send or receive
     DWORD gracefulCloseLimit;   // a graceful close drains the peer at most this long
+    DWORD shortCloseLimit;      // a graceful close of an IPP connection drains at most this long
+    DWORD ippNotAcceptingPause; // a printer not accepting jobs is asked again after this
+    DWORD ippWatcherPoll;       // the IPP status watcher asks the printer this often
+    DWORD ippWatcherStopPoll;   // stopping the IPP status watcher looks for its end this often
 };
 
 // The production values.

@@ -121,9 +121,8 @@ ReceiveStep ReceiveOnce(SOCKET s, BYTE* buffer, DWORD capacity, DWORD* received)
 
 // Reads and discards what the peer still sends after our side was shut down,
 // until it closes, fails, the job is deleted, or the bound has passed.
-void DrainPeer(PortRecord* port, SOCKET s)
+void DrainPeer(PortRecord* port, SOCKET s, DWORD limit)
 {
-    DWORD limit = g_timing.gracefulCloseLimit;
     if (port && port->receiveTimeout < limit)
         limit = port->receiveTimeout;
     DWORD start = GetTickCount();
@@ -223,8 +222,9 @@ BOOL SendWithTimeout(PortRecord* port, SOCKET s, const BYTE* data, DWORD length,
 // The receive time-out counts from the call. Once the peer has closed, the
 // socket stays readable: the rest of the time is waited out in plain slices
 // (each with its cancellation check) instead of receiving again and again;
-// without a receive time-out a closed peer ends the receive at once.
-DWORD ReceiveWithTimeout(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, BOOL watchCancel)
+// without a receive time-out, or when `closeEnds`, a closed peer ends the
+// receive at once.
+static DWORD Receive(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, BOOL watchCancel, bool closeEnds)
 {
     DWORD start = GetTickCount();
     bool peerClosed = false;
@@ -240,7 +240,7 @@ DWORD ReceiveWithTimeout(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacit
             if (step == RECEIVE_GOT)
                 return received;
             peerClosed = step == RECEIVE_CLOSED;
-            if (step == RECEIVE_FAILED || (peerClosed && port->receiveTimeout == NO_TIMEOUT)) {
+            if (step == RECEIVE_FAILED || (peerClosed && (closeEnds || port->receiveTimeout == NO_TIMEOUT))) {
                 port->errorCode = ERR_CONNECTION_LOST;
                 return 0;
             }
@@ -253,6 +253,16 @@ DWORD ReceiveWithTimeout(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacit
             return 0;
         }
     }
+}
+
+DWORD ReceiveWithTimeout(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, BOOL watchCancel)
+{
+    return Receive(port, s, buffer, capacity, watchCancel, false);
+}
+
+DWORD ReceiveUntilClosed(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, BOOL watchCancel)
+{
+    return Receive(port, s, buffer, capacity, watchCancel, true);
 }
 
 BOOL SendAll(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD* sent, BOOL watchCancel)
@@ -282,7 +292,7 @@ BOOL CloseConnection(PortRecord* port, SOCKET* connection, DWORD mode)
         SetAbortiveClose(s);
     } else if (shutdown(s, SD_SEND) == 0) {
         // A socket that never connected has nothing to drain.
-        DrainPeer(port, s);
+        DrainPeer(port, s, (mode & CLOSE_SHORT_DRAIN) ? g_timing.shortCloseLimit : g_timing.gracefulCloseLimit);
         shutdown(s, SD_BOTH);
     }
     BOOL closed = closesocket(s) == 0;

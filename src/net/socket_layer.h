@@ -12,6 +12,7 @@ enum CloseMode : DWORD {
     CLOSE_GRACEFUL = 0,
     CLOSE_ABORT = 1,         // reset at once (linger 0), no draining
     CLOSE_KEEP_TRANSFER = 2, // leave the transfer-started flag set
+    CLOSE_SHORT_DRAIN = 4,   // graceful, but drain only briefly (a keep-alive peer may never close)
 };
 
 // Resolves a dotted IPv4 address or a host name; false when it cannot.
@@ -33,6 +34,10 @@ BOOL SendWithTimeout(PortRecord* port, SOCKET s, const BYTE* data, DWORD length,
 // Returns after the first receive of at least one byte (its count), or 0 on
 // failure (error code 1 or 2 as above; unchanged on cancellation).
 DWORD ReceiveWithTimeout(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, BOOL watchCancel);
+
+// As ReceiveWithTimeout, but a peer that has closed ends the receive at once
+// with error code 1 (an HTTP response without a length ends that way).
+DWORD ReceiveUntilClosed(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, BOOL watchCancel);
 
 // SendWithTimeout in pieces of at most 16384 bytes; length 0 succeeds at once.
 BOOL SendAll(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD* sent, BOOL watchCancel);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "monitor/monitor_name.h"
+#include "monitor/password_codec.h"
 #include "standin/job_control.h"
 #include "standin/monitor_loader.h"
 #include "standin/print_job.h"
@@ -50,8 +51,8 @@ void Usage()
             "  job ID pause|resume|delete     control a job that another spoolhost prints\n"
             "  add NAME --lpr HOST QUEUE [--port N] [--no-byte-count]\n"
             "  add NAME --raw HOST [PORT]\n"
-            "  add NAME --ipp URL [--chunked] [--language L]\n"
-            "  add NAME --email SMTP FROM TO[,TO...] [--from-name TEXT]\n"
+            "  add NAME --ipp URL [--chunked] [--max-chunk N] [--language L] [--proxy HOST PORT]\n"
+            "  add NAME --email SMTP FROM TO[,TO...] [--from-name TEXT] [--subject TEXT] [--auth ID PASSWORD]\n"
             "                                 write a new port's key and let the monitor take it over\n"
             "  delete NAME                    delete a port (memory and registry)\n"
             "  configure NAME                 open the port's configuration dialog (needs a display)\n"
@@ -72,11 +73,11 @@ bool ParseOptions(int argc, char** argv, Options* options)
         if (arg == "--dll" && hasValue) {
             options->dll = argv[++i];
         } else if (arg == "--net" && hasValue) {
-            std::string spec = argv[++i];
-            size_t eq = spec.find('=');
+            std::string definition = argv[++i];
+            size_t eq = definition.find('=');
             if (eq == std::string::npos)
                 return false;
-            options->net.push_back(StandinNetPrinter{spec.substr(0, eq), spec.substr(eq + 1), false});
+            options->net.push_back(StandinNetPrinter{definition.substr(0, eq), definition.substr(eq + 1), false});
         } else if (arg == "--no-network") {
             options->noNetwork = true;
         } else if (arg == "--log") {
@@ -508,7 +509,7 @@ struct PortValue {
     std::string data; // the value's bytes
 };
 
-struct NewPortSpec {
+struct NewPortDefinition {
     std::string name;
     std::vector<PortValue> values; // in the order a new port gets them
 };
@@ -521,6 +522,10 @@ const size_t kSmtpChars = 32;
 const size_t kAddressChars = 64;
 const size_t kFromNameChars = 255;
 const size_t kRecipientsChars = 6499;
+// The user's subject leaves room for the print markers; a password that
+// scrambles to a zero byte is refused.
+const size_t kSubjectChars = 42;
+const size_t kAuthChars = 256;
 const size_t kLanguageChars = 16;
 const size_t kPortNameChars = 255;
 
@@ -546,7 +551,7 @@ bool ParsePortNumber(const std::string& text, DWORD* number)
 }
 
 // --lpr HOST QUEUE [--port N] [--no-byte-count]
-bool LprValues(const std::vector<std::string>& a, NewPortSpec* spec)
+bool LprValues(const std::vector<std::string>& a, NewPortDefinition* definition)
 {
     DWORD port = 515, noByteCount = 0;
     if (a.size() < 2 || a[0].empty() || a[0].size() > kHostChars || a[1].empty() || a[1].size() > kQueueChars)
@@ -557,84 +562,104 @@ bool LprValues(const std::vector<std::string>& a, NewPortSpec* spec)
         else if (!(a[i] == "--port" && i + 1 < a.size() && ParsePortNumber(a[++i], &port)))
             return false;
     }
-    spec->values.insert(spec->values.end(), {Dword("CmdTmout", 900000), Dword("DatTmout", 900000), Text("HostName", a[0]),
+    definition->values.insert(definition->values.end(), {Dword("CmdTmout", 900000), Dword("DatTmout", 900000), Text("HostName", a[0]),
                                              Text("PortName", a[1]), Dword("PortNum", port), Dword("NonRFCPorts", 1)});
     if (noByteCount)
-        spec->values.push_back(Dword("NonByteCount", 1));
+        definition->values.push_back(Dword("NonByteCount", 1));
     return true;
 }
 
 // --raw HOST [PORT]
-bool RawValues(const std::vector<std::string>& a, NewPortSpec* spec)
+bool RawValues(const std::vector<std::string>& a, NewPortDefinition* definition)
 {
     DWORD port = 9100;
     if (a.empty() || a.size() > 2 || a[0].empty() || a[0].size() > kHostChars || (a.size() == 2 && !ParsePortNumber(a[1], &port)))
         return false;
-    spec->values.insert(spec->values.end(),
+    definition->values.insert(definition->values.end(),
                         {Dword("CmdTmout", 900000), Dword("DatTmout", 900000), Text("HostName", a[0]), Dword("PortNum", port)});
     return true;
 }
 
-// --ipp URL [--chunked] [--language L]
-bool IppValues(const std::vector<std::string>& a, NewPortSpec* spec)
+// --ipp URL [--chunked] [--max-chunk N] [--language L] [--proxy HOST PORT]
+bool IppValues(const std::vector<std::string>& a, NewPortDefinition* definition)
 {
-    DWORD chunked = 0;
-    std::string language = "en-us";
+    DWORD chunked = 0, maxChunk = 4096, useProxy = 0, proxyPort = 0;
+    ULONGLONG number = 0;
+    std::string language = "en-us", proxy;
     if (a.empty() || a[0].empty() || a[0].size() > kUrlChars)
         return false;
     for (size_t i = 1; i < a.size(); ++i) {
+        bool hasValue = i + 1 < a.size();
         if (a[i] == "--chunked")
             chunked = 1;
-        else if (a[i] == "--language" && i + 1 < a.size() && a[i + 1].size() <= kLanguageChars)
+        else if (a[i] == "--language" && hasValue && a[i + 1].size() <= kLanguageChars)
             language = a[++i];
-        else
+        else if (a[i] == "--max-chunk" && hasValue && ParseCount(a[i + 1], &number) && number >= 1024 && number <= 16384) {
+            maxChunk = static_cast<DWORD>(number);
+            ++i;
+        } else if (a[i] == "--proxy" && i + 2 < a.size() && !a[i + 1].empty() && a[i + 1].size() <= kUrlChars &&
+                   ParsePortNumber(a[i + 2], &proxyPort)) {
+            proxy = a[i + 1];
+            useProxy = 1;
+            i += 2;
+        } else {
             return false;
+        }
     }
-    spec->values.insert(spec->values.end(),
-                        {Dword("CmdTmout", 180000), Dword("DatTmout", 180000), Text("URL", a[0]), Dword("UseProxy", 0),
-                         Text("ProxyName", ""), Dword("ProxyNum", 0), Dword("Chunked", chunked), Dword("MaxChunk", 4096),
+    definition->values.insert(definition->values.end(),
+                        {Dword("CmdTmout", 180000), Dword("DatTmout", 180000), Text("URL", a[0]), Dword("UseProxy", useProxy),
+                         Text("ProxyName", proxy), Dword("ProxyNum", proxyPort), Dword("Chunked", chunked), Dword("MaxChunk", maxChunk),
                          Text("Language", language), Dword("Base64", 0), Text("UserName", ""),
                          Text("PassWord", std::string(1, '\0'), REG_BINARY), Dword("JobSheets", 0)});
     return true;
 }
 
-// --email SMTP FROM TO[,TO...] [--from-name TEXT]
-bool EmailValues(const std::vector<std::string>& a, NewPortSpec* spec)
+// --email SMTP FROM TO[,TO...] [--from-name TEXT] [--subject TEXT] [--auth ID PASSWORD]
+bool EmailValues(const std::vector<std::string>& a, NewPortDefinition* definition)
 {
     if (a.size() < 3 || a[0].empty() || a[0].size() > kSmtpChars || a[1].empty() || a[1].size() > kAddressChars ||
         a[2].empty() || a[2].size() > kRecipientsChars)
         return false;
-    std::string fromName = a[1];
+    std::string fromName = a[1], subject, authId, authPass;
     for (size_t i = 3; i < a.size(); ++i) {
         if (a[i] == "--from-name" && i + 1 < a.size() && a[i + 1].size() <= kFromNameChars)
             fromName = a[++i];
-        else
+        else if (a[i] == "--subject" && i + 1 < a.size() && a[i + 1].size() <= kSubjectChars)
+            subject = a[++i];
+        else if (a[i] == "--auth" && i + 2 < a.size() && a[i + 1].size() <= kAuthChars && a[i + 2].size() <= kAuthChars &&
+                 CanScramblePassword(a[i + 2].c_str())) {
+            authId = a[++i];
+            authPass = a[++i];
+            ScramblePassword(&authPass[0]);
+        } else {
             return false;
+        }
     }
-    spec->values.insert(spec->values.end(),
+    definition->values.insert(definition->values.end(),
                         {Text("SmtpServer", a[0]), Text("FromName", fromName), Text("FromAddr", a[1]), Text("ToAddr", a[2]),
-                         Text("Subject", "", REG_BINARY), Text("Body", "", REG_BINARY), Text("Signature", "", REG_BINARY),
+                         Text("Subject", subject, REG_BINARY), Text("Body", "", REG_BINARY), Text("Signature", "", REG_BINARY),
                          Dword("NoPrint", 0), Dword("EditBody", 0), Dword("DivideFile", 0), Dword("DivideSize", 50),
-                         Dword("CharCode", 0), Text("AuthID", ""), Text("AuthPass", "", REG_BINARY), Dword("AuthType", 0)});
+                         Dword("CharCode", 0), Text("AuthID", authId), Text("AuthPass", authPass, REG_BINARY),
+                         Dword("AuthType", authId.empty() ? 0 : 1)});
     return true;
 }
 
 // add NAME --lpr|--raw|--ipp|--email ...: the values of the new port, after
 // the ones every port has (Reconnection is filled in when written).
-bool ParseAddArguments(const std::vector<std::string>& c, NewPortSpec* spec)
+bool ParseAddArguments(const std::vector<std::string>& c, NewPortDefinition* definition)
 {
     if (c.size() < 3 || c[1].empty() || c[1].size() > kPortNameChars || c[1].find('\\') != std::string::npos || c[1][0] == '-')
         return false;
-    spec->name = c[1];
+    definition->name = c[1];
     const std::string& kind = c[2];
     std::vector<std::string> rest(c.begin() + 3, c.end());
     DWORD protocol = kind == "--lpr" ? 0 : kind == "--ipp" ? 1 : kind == "--email" ? 2 : kind == "--raw" ? 3 : 4;
-    spec->values = {Dword("PrintMode", protocol), Dword("NonSpool", 0), Dword("Reconnection", 0)};
+    definition->values = {Dword("PrintMode", protocol), Dword("NonSpool", 0), Dword("Reconnection", 0)};
     switch (protocol) {
-    case 0: return LprValues(rest, spec);
-    case 1: return IppValues(rest, spec);
-    case 2: return EmailValues(rest, spec);
-    case 3: return RawValues(rest, spec);
+    case 0: return LprValues(rest, definition);
+    case 1: return IppValues(rest, definition);
+    case 2: return EmailValues(rest, definition);
+    case 3: return RawValues(rest, definition);
     default: return false;
     }
 }
@@ -655,23 +680,23 @@ DWORD MonitorReconnection(const std::string& monitorKey)
 
 // Creates the port key with the values of the new port; false (nothing changed) when
 // the key exists already or cannot be created.
-bool WriteNewPortKey(const std::string& monitorKey, NewPortSpec spec, std::string* error)
+bool WriteNewPortKey(const std::string& monitorKey, NewPortDefinition definition, std::string* error)
 {
-    std::string subkey = monitorKey + "\\Ports\\" + spec.name;
+    std::string subkey = monitorKey + "\\Ports\\" + definition.name;
     HKEY key;
     DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &key,
                         &disposition) != ERROR_SUCCESS) {
-        *error = "cannot create the key of port " + spec.name;
+        *error = "cannot create the key of port " + definition.name;
         return false;
     }
     if (disposition == REG_OPENED_EXISTING_KEY) {
         RegCloseKey(key);
-        *error = "port " + spec.name + " is registered already";
+        *error = "port " + definition.name + " is registered already";
         return false;
     }
-    spec.values[2] = Dword("Reconnection", MonitorReconnection(monitorKey));
-    for (const PortValue& value : spec.values)
+    definition.values[2] = Dword("Reconnection", MonitorReconnection(monitorKey));
+    for (const PortValue& value : definition.values)
         RegSetValueExA(key, value.name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(value.data.data()),
                        static_cast<DWORD>(value.data.size()));
     RegCloseKey(key);
@@ -699,26 +724,26 @@ std::string MonitorNameOf(const std::string& monitorKey)
 
 // The port key is written while the monitor runs, then AddPort without a
 // window has the monitor take it over at once, as a spooler would.
-int AddNewPort(const LoadedMonitor& monitor, const std::string& monitorKey, const NewPortSpec& spec)
+int AddNewPort(const LoadedMonitor& monitor, const std::string& monitorKey, const NewPortDefinition& definition)
 {
     std::string error;
-    if (IsListed(monitor, spec.name)) {
-        printf("port %s exists already\n", spec.name.c_str());
+    if (IsListed(monitor, definition.name)) {
+        printf("port %s exists already\n", definition.name.c_str());
         return 1;
     }
-    if (!WriteNewPortKey(monitorKey, spec, &error)) {
+    if (!WriteNewPortKey(monitorKey, definition, &error)) {
         printf("%s\n", error.c_str());
         return 1;
     }
     char server[] = "";
     std::string monitorName = MonitorNameOf(monitorKey);
-    if (!monitor.table.pfnAddPort(server, nullptr, &monitorName[0]) || !IsListed(monitor, spec.name)) {
-        printf("AddPort did not take port %s over (error %lu); its key is removed again\n", spec.name.c_str(),
+    if (!monitor.table.pfnAddPort(server, nullptr, &monitorName[0]) || !IsListed(monitor, definition.name)) {
+        printf("AddPort did not take port %s over (error %lu); its key is removed again\n", definition.name.c_str(),
                static_cast<unsigned long>(GetLastError()));
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (monitorKey + "\\Ports\\" + spec.name).c_str());
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, (monitorKey + "\\Ports\\" + definition.name).c_str());
         return 1;
     }
-    printf("added %s\n", spec.name.c_str());
+    printf("added %s\n", definition.name.c_str());
     return 0;
 }
 
@@ -1018,9 +1043,9 @@ int RunCommand(const LoadedMonitor& monitor, const Options& options, const Print
     }
     if (c[0] == "open" && c.size() == 2)
         return OpenAndClose(monitor, c[1]);
-    NewPortSpec spec;
-    if (c[0] == "add" && ParseAddArguments(c, &spec))
-        return AddNewPort(monitor, MonitorKeyOf(options.dll), spec);
+    NewPortDefinition definition;
+    if (c[0] == "add" && ParseAddArguments(c, &definition))
+        return AddNewPort(monitor, MonitorKeyOf(options.dll), definition);
     if (c[0] == "delete" && c.size() == 2)
         return DeleteNamedPort(monitor, c[1]);
     if ((c[0] == "configure" && c.size() == 2) || (c[0] == "wizard" && c.size() == 1))
@@ -1071,8 +1096,8 @@ int main(int argc, char** argv)
         return InstallMonitor(options, key);
     if (c[0] == "uninstall-monitor")
         return UninstallMonitor(c);
-    NewPortSpec spec;
-    if (c[0] == "add" && (key.empty() || !ParseAddArguments(c, &spec))) {
+    NewPortDefinition definition;
+    if (c[0] == "add" && (key.empty() || !ParseAddArguments(c, &definition))) {
         Usage();
         return 2;
     }
