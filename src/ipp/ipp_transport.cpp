@@ -182,36 +182,21 @@ BOOL SendBody(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD*
     return ok;
 }
 
-BOOL SendLastChunk(PortRecord* port)
+// One try of the closing chunk: resumes with its first byte not yet accepted.
+static BOOL SendRestOfLastChunk(PortRecord* port)
 {
     IppSettings* ipp = IppOf(port);
-    if (!ipp)
-        return FALSE;
-    const IppTransport& transport = TransportOf(ipp);
-    for (;;) {
-        DWORD status = 0;
-        ChangeJobStatus(port, 0, 0, &status);
-        if (!WaitWhilePaused(port, status))
-            return FALSE;
-        if (HasPortFlag(port, PORT_ERROR_SHOWN)) {
-            if (port->errorCode != ERR_TIMEOUT)
-                port->errorCode = ERR_CONNECTION_LOST;
-            if (!ReportTransmissionError(port))
-                return FALSE;
-        }
-        // A retry resumes with the first byte of the closing chunk not yet accepted.
-        DWORD offset = ipp->lastChunkSent < kLastChunkLength ? ipp->lastChunkSent : kLastChunkLength;
-        DWORD sent = 0;
-        BOOL ok = transport.send(port, ipp->connection, reinterpret_cast<const BYTE*>(kLastChunk) + offset,
-                                 static_cast<DWORD>(kLastChunkLength) - offset, &sent, TRUE);
-        ipp->lastChunkSent = offset + sent;
-        if (ok)
-            return TRUE;
-        MonitorLock();
-        SetPortFlags(port, PORT_ERROR_SHOWN);
-        MonitorUnlock();
-        ChangeJobStatus(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, nullptr);
-    }
+    DWORD offset = ipp->lastChunkSent < kLastChunkLength ? ipp->lastChunkSent : kLastChunkLength;
+    DWORD sent = 0;
+    BOOL ok = TransportOf(ipp).send(port, ipp->connection, reinterpret_cast<const BYTE*>(kLastChunk) + offset,
+                                    static_cast<DWORD>(kLastChunkLength) - offset, &sent, TRUE);
+    ipp->lastChunkSent = offset + sent;
+    return ok;
+}
+
+BOOL SendLastChunk(PortRecord* port)
+{
+    return IppOf(port) ? RetryClosingSend(port, SendRestOfLastChunk) : FALSE;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "monitor/error_dialogs.h"
+#include "monitor/job_status.h"
 #include "monitor/monitor.h"
 #include "monitor/timing.h"
 #include "resource.h"
@@ -266,4 +267,26 @@ BOOL RetryIfPrinterReady(PortRecord* port)
         CloseErrorWindow(port);
     ReportPrinterStatus(port);
     return ready;
+}
+
+BOOL RetryClosingSend(PortRecord* port, BOOL (*attempt)(PortRecord* port))
+{
+    for (;;) {
+        DWORD status = 0;
+        ChangeJobStatus(port, 0, 0, &status);
+        if (!WaitWhilePaused(port, status))
+            return FALSE;
+        if (HasPortFlag(port, PORT_ERROR_SHOWN)) {
+            if (port->errorCode != ERR_TIMEOUT)
+                port->errorCode = ERR_CONNECTION_LOST;
+            if (!ReportTransmissionError(port))
+                return FALSE;
+        }
+        if (attempt(port))
+            return TRUE;
+        MonitorLock();
+        SetPortFlags(port, PORT_ERROR_SHOWN);
+        MonitorUnlock();
+        ChangeJobStatus(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, nullptr);
+    }
 }

@@ -52,6 +52,11 @@ enum ErrorWindowState : LONG {
 
 // Runs on the sender's thread; may block while the user decides.
 BOOL ReportTransmissionError(PortRecord* port);
+// Sends a job's closing bytes with `attempt` for as long as the user asks to
+// retry: waits while the job is paused, and before each further try reports
+// the failure on show (a lost connection, unless it timed out). FALSE when
+// the job is deleted or the user gives up.
+BOOL RetryClosingSend(PortRecord* port, BOOL (*attempt)(PortRecord* port));
 // Closes an open error window (a send succeeded, or the job ends).
 void CloseErrorWindow(PortRecord* port);
 // Asks the open window to end; 1 when it ended within 10 s (scaled).

@@ -153,24 +153,7 @@ bool DataFileComplete(PortRecord* port, const LprSettings* lpr)
 // the user asks to retry.
 BOOL FinishCountedJob(PortRecord* port)
 {
-    for (;;) {
-        DWORD status = 0;
-        ChangeJobStatus(port, 0, 0, &status);
-        if (!WaitWhilePaused(port, status))
-            return FALSE;
-        if (HasPortFlag(port, PORT_ERROR_SHOWN)) {
-            if (port->errorCode != ERR_TIMEOUT)
-                port->errorCode = ERR_CONNECTION_LOST;
-            if (!ReportTransmissionError(port))
-                return FALSE;
-        }
-        if (LprSendEnd(port))
-            return TRUE;
-        MonitorLock();
-        SetPortFlags(port, PORT_ERROR_SHOWN);
-        MonitorUnlock();
-        ChangeJobStatus(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, nullptr);
-    }
+    return RetryClosingSend(port, LprSendEnd);
 }
 
 } // namespace
