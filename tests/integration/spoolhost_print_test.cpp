@@ -3,16 +3,18 @@
 // pause, resume and delete the job.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <thread>
 
 #include "support/dll_monitor.h"
+#include "support/peer_process.h"
+#include "support/ui_driver.h"
 
 namespace {
 
 const DWORD kProcessWaitMs = 60000;
 const DWORD kConditionWaitMs = 30000;
-const DWORD kPollMs = 10;
 // How long a paused job is watched for data that should not come.
 const DWORD kPausedWatchMs = 500;
 
@@ -36,23 +38,9 @@ std::string Quote(const std::string& argument)
     return "\"" + argument + "\"";
 }
 
-// All 256 byte values, in an order that repeats only every 128 KiB.
-std::string Pattern(size_t size)
-{
-    std::string bytes(size, '\0');
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = static_cast<char>((i * 131 + (i >> 17)) & 0xFF);
-    return bytes;
-}
-
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
-    DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    ASSERT_EQ(written, bytes.size());
+    ASSERT_TRUE(std::ofstream(path, std::ios::binary) << bytes) << path;
 }
 
 // The file's bytes, also while another process writes it.
@@ -79,16 +67,9 @@ long long FileSize(const std::string& path)
     return (static_cast<long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-template <typename Condition>
-bool WaitFor(Condition condition, DWORD bound = kConditionWaitMs)
+bool WaitFor(const std::function<bool()>& condition)
 {
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start >= bound)
-            return false;
-        Sleep(kPollMs);
-    }
-    return true;
+    return WaitUntil(condition, kConditionWaitMs);
 }
 
 // One spoolhost.exe process: standard output and error go to files, standard
@@ -261,7 +242,7 @@ protected:
 
 TEST_F(SpoolhostPrint, FileReachesAnUnknownPortAsALocalFileByteForByte)
 {
-    std::string data = Pattern(3 * 1024 * 1024 + 1234);
+    std::string data = TestPattern(3 * 1024 * 1024 + 1234);
     WriteBytes(source, data);
     Host host(PrintArguments(dest, Quote(source), "--log"), false);
     ASSERT_TRUE(host.Started());
@@ -283,7 +264,7 @@ TEST_F(SpoolhostPrint, OutputFileOfARegisteredPortIsTheTargetInOddBlocks)
 {
     m.SetPortDword("RAW1", "PrintMode", 3);
     m.SetPortText("RAW1", "HostName", "127.0.0.1");
-    std::string data = Pattern(200 * 1024 + 7);
+    std::string data = TestPattern(200 * 1024 + 7);
     WriteBytes(source, data);
     Host host(PrintArguments("RAW1", Quote(source), "--block 1000 --output " + Quote(dest)), false);
     ASSERT_EQ(host.Wait(), 0) << host.Out() << host.Err();
@@ -291,25 +272,16 @@ TEST_F(SpoolhostPrint, OutputFileOfARegisteredPortIsTheTargetInOddBlocks)
     EXPECT_TRUE(Contains(host.Out(), "printed " + std::to_string(data.size()) + " bytes to RAW1")) << host.Out();
 }
 
-TEST_F(SpoolhostPrint, JobFromStandardInputIsSpoolingUntilItsEnd)
+// A job from standard input is spooling until its input ends; paused from
+// another process, it sends nothing more until resumed.
+TEST_F(SpoolhostPrint, StandardInputJobPausedFromAnotherProcessNothingMoreUntilResumed)
 {
-    std::string data = Pattern(300 * 1024 + 99);
+    std::string first = TestPattern(64 * 1024);
+    std::string second = TestPattern(64 * 1024 + 99, 2);
     Host host(PrintArguments(dest, "-"), true);
     ASSERT_TRUE(host.Started());
-    FeedAndWait(host, data.substr(0, 100 * 1024), 100 * 1024);
-    ASSERT_TRUE(WaitFor([&] { return Contains(host.Err(), "job SPOOLING,PRINTING"); })) << host.Err();
-    host.Send(data.substr(100 * 1024), true);
-    ASSERT_EQ(host.Wait(), 0) << host.Out() << host.Err();
-    EXPECT_TRUE(ReadBytes(dest) == data) << "destination size " << FileSize(dest);
-    EXPECT_TRUE(Contains(host.Out(), "printed " + std::to_string(data.size()) + " bytes")) << host.Out();
-}
-
-TEST_F(SpoolhostPrint, PausedFromAnotherProcessNothingMoreUntilResumed)
-{
-    std::string first = Pattern(64 * 1024);
-    std::string second = Pattern(96 * 1024).substr(32 * 1024);
-    Host host(PrintArguments(dest, "-"), true);
     FeedAndWait(host, first, 64 * 1024);
+    ASSERT_TRUE(WaitFor([&] { return Contains(host.Err(), "job SPOOLING,PRINTING"); })) << host.Err();
 
     ASSERT_EQ(Control("pause"), 0) << lastControlOut;
     EXPECT_TRUE(Contains(lastControlOut, "job " + std::to_string(jobId) + ": pause")) << lastControlOut;
@@ -318,21 +290,22 @@ TEST_F(SpoolhostPrint, PausedFromAnotherProcessNothingMoreUntilResumed)
     while (GetTickCount() - start < kPausedWatchMs) {
         ASSERT_EQ(FileSize(dest), 64 * 1024) << "data went out while the job was paused";
         ASSERT_TRUE(host.Running());
-        Sleep(kPollMs);
+        Sleep(kUiPollMs);
     }
     ASSERT_TRUE(WaitFor([&] { return Contains(host.Err(), "job PAUSED,"); })) << host.Err();
 
     ASSERT_EQ(Control("resume"), 0) << lastControlOut;
     ASSERT_EQ(host.Wait(), 0) << host.Out() << host.Err();
     EXPECT_TRUE(ReadBytes(dest) == first + second) << "destination size " << FileSize(dest);
+    EXPECT_TRUE(Contains(host.Out(), "printed " + std::to_string(first.size() + second.size()) + " bytes")) << host.Out();
 }
 
 TEST_F(SpoolhostPrint, DeletedFromAnotherProcessTheJobFails)
 {
     Host host(PrintArguments(dest, "-"), true);
-    FeedAndWait(host, Pattern(32 * 1024), 32 * 1024);
+    FeedAndWait(host, TestPattern(32 * 1024), 32 * 1024);
     ASSERT_EQ(Control("delete"), 0) << lastControlOut;
-    host.Send(Pattern(64 * 1024), true);
+    host.Send(TestPattern(64 * 1024), true);
     EXPECT_EQ(host.Wait(), 1);
     EXPECT_EQ(FileSize(dest), 32 * 1024);
     EXPECT_TRUE(Contains(host.Out(), "job failed: job deleted after 32768 bytes")) << host.Out();
@@ -343,7 +316,7 @@ TEST_F(SpoolhostPrint, DeletedFromAnotherProcessTheJobFails)
 
 TEST_F(SpoolhostPrint, ScriptedPauseHoldsTheJobAndScriptedDeleteEndsIt)
 {
-    std::string data = Pattern(100 * 1024);
+    std::string data = TestPattern(100 * 1024);
     WriteBytes(source, data);
     {
         Host host(PrintArguments(dest, Quote(source), "--pause-after 40000 --block 4096"), false);
@@ -363,7 +336,7 @@ TEST_F(SpoolhostPrint, ScriptedPauseHoldsTheJobAndScriptedDeleteEndsIt)
 
 TEST_F(SpoolhostPrint, UsageErrorsAndFailedStartsHaveTheirExitCodes)
 {
-    WriteBytes(source, Pattern(1000));
+    WriteBytes(source, TestPattern(1000));
     const char* usage[] = {"print", "print X --block 0", "print X --job 0", "print X a b", "job 5 explode", "job x pause"};
     for (const char* arguments : usage) {
         Host host("--dll " + Quote(m.path) + " " + arguments, false);

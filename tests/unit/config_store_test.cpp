@@ -98,11 +98,6 @@ TEST(WriteNewPortSettings, LprRawAndOtherKeysHoldExactlyTheCreatedValues)
                           {"CmdTmout", Dword(900000)},  {"DatTmout", Dword(900000)}, {"HostName", Sz("127.0.0.5")},
                           {"PortName", Sz("lp1")},      {"PortNum", Dword(515)},     {"NonRFCPorts", Dword(1)}};
     EXPECT_EQ(lprValues, ReadAllValues(monitor.PortKey("LPR1")));
-    // Creating it again leaves the existing key as it is.
-    monitor.SetPortDword("LPR1", "PortNum", 516);
-    EXPECT_TRUE(WriteNewPortSettings(nullptr, "LPR1", PROTOCOL_LPR));
-    lprValues["PortNum"] = Dword(516);
-    EXPECT_EQ(lprValues, ReadAllValues(monitor.PortKey("LPR1")));
 
     RawSettings raw = {};
     raw.header.protocol = PROTOCOL_RAW;
@@ -194,7 +189,6 @@ TEST(ReadPortSettings, IppUrlAndCredentialsOnlyWithBase64)
 {
     FreshMonitor monitor;
     ASSERT_TRUE(WriteNewPortSettings(nullptr, "IPP1", PROTOCOL_IPP));
-    const std::string key = monitor.PortKey("IPP1");
     monitor.SetPortText("IPP1", "URL", "ipp://127.0.0.1:8631/printers/q");
     monitor.SetPortText("IPP1", "UserName", "alice");
     monitor.SetPortText("IPP1", "PassWord", Stored(6, "secret"), REG_BINARY);

@@ -12,6 +12,8 @@
 #include "monitor/timing.h"
 #include "standin/spooler_standin.h"
 #include "support/fresh_monitor.h"
+#include "support/peer_process.h"
+#include "support/ui_driver.h"
 
 namespace {
 
@@ -62,14 +64,6 @@ BOOL FakeSend(PortRecord* port, const BYTE* data, DWORD length, DWORD* count)
 DWORD WINAPI EndDocThread(LPVOID port)
 {
     return EndDocPort(static_cast<PortRecord*>(port));
-}
-
-std::string Pattern(size_t size)
-{
-    std::string data(size, '\0');
-    for (size_t i = 0; i < size; ++i)
-        data[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
-    return data;
 }
 
 bool FileExists(const std::string& path)
@@ -144,7 +138,7 @@ TEST_F(JobTest, ByteCountedLprJobIsSpooledThenSentInBlocksAndTheFileGoes)
 {
     PortRecord* port = MakePort("LPR1", PROTOCOL_LPR);
     std::string spoolFile = SpoolDir() + "\\~DWL007.DWL";
-    std::string data = Pattern(40000);
+    std::string data = TestPattern(40000);
     ASSERT_TRUE(Start(port, 7));
     EXPECT_TRUE(FileExists(spoolFile));
     Write(port, data);
@@ -162,7 +156,7 @@ TEST_F(JobTest, AFullySpooledRawJobIsStreamedWithTheSpoolersSize)
 {
     PortRecord* port = MakePort("LPR2", PROTOCOL_LPR);
     fresh.SetPortDword("LPR2", "NonSpool", 1);
-    std::string data = Pattern(12000);
+    std::string data = TestPattern(12000);
     DWORD job = AddJob(static_cast<DWORD>(data.size()));
     StandinSetJobStatus(job, JOB_STATUS_PRINTING);
     ASSERT_TRUE(Start(port, job));
@@ -264,7 +258,7 @@ TEST_F(JobTest, ThePrinterIsOpenedAgainUntilTheSpoolerIsReady)
 TEST_F(JobTest, AReplayResumesAtTheByteReachedOrRestartsFromTheTop)
 {
     PortRecord* port = MakePort("LPR5", PROTOCOL_LPR);
-    std::string data = Pattern(50000);
+    std::string data = TestPattern(50000);
     fake.failAt = 20000; // silent retry, resume
     ASSERT_TRUE(Start(port, 5));
     Write(port, data);
@@ -290,12 +284,10 @@ TEST_F(JobTest, AJobDeletedWhileTheReplayWaitsPausedEndsWithoutFurtherSends)
     fake.failAt = 1000;
     fake.onFailure = [job] { StandinPauseJob(job); };
     ASSERT_TRUE(Start(port, job));
-    Write(port, Pattern(30000));
-    size_t callsAtFailure = 0;
+    Write(port, TestPattern(30000));
     HANDLE thread = CreateThread(nullptr, 0, EndDocThread, port, 0, nullptr);
-    for (int i = 0; i < 100 && fake.failAt != kNever; ++i)
-        Sleep(10);
-    callsAtFailure = fake.blocks.size();
+    WaitUntil([&] { return fake.failAt == kNever; }, 1000);
+    size_t callsAtFailure = fake.blocks.size();
     Sleep(400); // a few pause polls
     EXPECT_EQ(WaitForSingleObject(thread, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "waits while paused";
     StandinDeleteJob(job);
@@ -312,15 +304,10 @@ TEST_F(JobTest, AJobDeletedWhileTheReplayWaitsPausedEndsWithoutFurtherSends)
 
 TEST_F(JobTest, LocalFilePortsWriteTheDestinationFromItsStart)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof temp, temp);
-    std::string target = std::string(temp) + fresh.model + ".out";
+    fresh.WriteInstallFile("old.out", "an older and much longer file");
+    std::string target = fresh.installDir + "\\old.out";
     PortRecord* port = CreatePortRecord(nullptr, target.c_str(), nullptr, PROTOCOL_LPR);
-    HANDLE old = CreateFileA(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD n = 0;
-    WriteFile(old, "an older and much longer file", 29, &n, nullptr);
-    CloseHandle(old);
-    std::string data = Pattern(70000);
+    std::string data = TestPattern(70000);
     ASSERT_TRUE(Start(port, 9));
     EXPECT_EQ(port->protocol, static_cast<DWORD>(PROTOCOL_FILE));
     Write(port, data, 6000);
@@ -335,8 +322,6 @@ TEST_F(JobTest, LocalFilePortsWriteTheDestinationFromItsStart)
     Write(lpr, "to a file");
     ASSERT_TRUE(EndDocPort(lpr));
     EXPECT_EQ(ReadFileText(other), "to a file");
-    DeleteFileA(target.c_str());
-    DeleteFileA(other.c_str());
 }
 
 TEST_F(JobTest, TheWatcherSeesADeletionWhileTheDocumentIsOpen)
@@ -347,9 +332,7 @@ TEST_F(JobTest, TheWatcherSeesADeletionWhileTheDocumentIsOpen)
     EXPECT_TRUE(HasPortFlag(port, PORT_WATCHER_REQUESTED));
     EXPECT_FALSE(IsJobDeleting(port));
     StandinDeleteJob(job);
-    for (int i = 0; i < 200 && !IsJobDeleting(port); ++i)
-        Sleep(10);
-    EXPECT_TRUE(IsJobDeleting(port));
+    EXPECT_TRUE(WaitUntil([&] { return IsJobDeleting(port) != FALSE; }, 2000));
     EXPECT_TRUE(IsJobDeletingNow(port));
     EndDocPort(port);
     EXPECT_FALSE(HasPortFlag(port, PORT_WATCHER_REQUESTED | PORT_WATCHER_RUNNING));
