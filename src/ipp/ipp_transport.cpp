@@ -24,6 +24,22 @@ const int kConnectAttempts = 10;
 const DWORD kPieceSize = 16384;
 const DWORD kHighestPort = 65535;
 
+// The document bytes of the chunks that went out whole when `framedSent`
+// bytes of a block framed in chunks of `chunk` bytes were accepted.
+DWORD DocumentBytesOfWholeChunks(DWORD framedSent, DWORD length, uint32_t chunk)
+{
+    DWORD document = 0;
+    size_t framed = 0;
+    while (document < length) {
+        DWORD n = length - document < chunk ? length - document : chunk;
+        framed += ChunkFraming(n) + n;
+        if (framed > framedSent)
+            break;
+        document += n;
+    }
+    return document;
+}
+
 BOOL PlainSend(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD* counter, BOOL watchCancel)
 {
     return SendWithTimeout(port, s, data, length, counter, watchCancel);
@@ -159,25 +175,27 @@ BOOL SendBody(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD*
     }
     if (length == 0)
         return TRUE;
+    // All chunks of the block are framed into one buffer and go out in one
+    // send: under Wine every socket call is a round trip to the server.
     uint32_t chunk = EffectiveMaxChunk(ipp->maxChunk);
-    size_t size = ChunkWorkBufferSize(length, chunk);
-    BYTE* buffer = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, size));
+    size_t chunks = (static_cast<size_t>(length) + chunk - 1) / chunk;
+    size_t size = static_cast<size_t>(length) + chunks * kChunkFramingMax;
+    BYTE* buffer = size <= MAXDWORD ? static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, size)) : nullptr;
     if (!buffer) {
         port->errorCode = ERR_IPP_SEND;
         return FALSE;
     }
-    for (DWORD offset = 0; ok && offset < length;) {
+    size_t framed = 0;
+    for (DWORD offset = 0; offset < length;) {
         DWORD n = length - offset < chunk ? length - offset : chunk;
-        size_t framed = FrameChunk(buffer, size, data + offset, n);
-        DWORD sent = 0;
-        ok = framed != 0 && SendWithRetry(port, s, buffer, static_cast<DWORD>(framed), &sent, watchCancel);
-        if (framed == 0)
-            port->errorCode = ERR_IPP_SEND;
-        // The counter counts document bytes: a chunk counts once it went out whole.
-        if (ok && counter)
-            *counter += n;
+        framed += FrameChunk(buffer + framed, size - framed, data + offset, n);
         offset += n;
     }
+    DWORD sent = 0;
+    ok = SendWithRetry(port, s, buffer, static_cast<DWORD>(framed), &sent, watchCancel);
+    // The counter counts document bytes: a chunk counts once it went out whole.
+    if (counter)
+        *counter += ok ? length : DocumentBytesOfWholeChunks(sent, length, chunk);
     HeapFree(GetProcessHeap(), 0, buffer);
     return ok;
 }

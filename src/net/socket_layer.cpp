@@ -13,7 +13,7 @@
 
 namespace {
 
-const DWORD kPieceSize = 16384;
+const DWORD kPieceSize = 262144;
 const int kDrainBufferSize = 1024;
 const int kAddressLength = 16; // an IPv4 socket address
 
