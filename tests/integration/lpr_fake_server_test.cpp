@@ -28,7 +28,7 @@ TEST_F(FakeLpdTest, StreamedJobKeepsTheStreamedFormAndEndsWithTheClose)
     EXPECT_EQ(FirstDifference(Received(lpd, 1), data), std::string::npos);
     const std::string host = ClientHostName();
     const std::string control = "H" + host + "\nPcarol\nJNotes.txt\nfdfA234" + host + "\nUdfA234" + host + "\nNNotes.txt\n";
-    EXPECT_EQ(ReadBinary(lpd.Path("jobs\\conn-1.cf")), control);
+    EXPECT_EQ(ReadFileBytes(lpd.Path("jobs\\conn-1.cf")), control);
     EXPECT_EQ(JsonField(record, "control_length"), std::to_string(control.size()));
     EXPECT_EQ(Connections(lpd), 1u);
 }

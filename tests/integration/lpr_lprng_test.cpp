@@ -13,13 +13,13 @@ protected:
     PeerProcess lpd{"lprng"};
 
     std::string SpoolDir() const { return lpd.Path("spool\\lp1"); }
-    std::string DataFile(DWORD jobId) const { return ReadBinary(SpoolDir() + "\\dfA" + JobFileStem(jobId)); }
+    std::string DataFile(DWORD jobId) const { return ReadFileBytes(SpoolDir() + "\\dfA" + JobFileStem(jobId)); }
     // LPRng's parsed control file ("KEY=value" lines).
     std::string HoldFile(DWORD jobId) const
     {
         char name[16];
         snprintf(name, sizeof name, "hfA%03lu", static_cast<unsigned long>(jobId % 1000));
-        return ReadBinary(SpoolDir() + "\\" + name);
+        return ReadFileBytes(SpoolDir() + "\\" + name);
     }
     static bool HasLine(const std::string& text, const std::string& line)
     {

@@ -14,6 +14,7 @@
 #include "support/dll_monitor.h"
 #include "support/peer_process.h"
 #include "support/ui_driver.h"
+#include "support/test_files.h"
 
 // Every LPR connection goes to the printer service port.
 const WORD kLpdPort = 515;
@@ -36,21 +37,6 @@ inline bool StartFakeLpd(PeerProcess* peer, const std::string& options = "")
                           std::to_string(kLpdPort) + " --dir " + ShellQuote(peer->unixDir + "/jobs") +
                           " --lifetime 60 " + options;
     return peer->Start(command, kLpdPort) && peer->WaitReady();
-}
-
-inline std::string ReadBinary(const std::string& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return bytes;
-    std::vector<char> block(1 << 20);
-    DWORD got = 0;
-    while (ReadFile(file, block.data(), static_cast<DWORD>(block.size()), &got, nullptr) && got > 0)
-        bytes.append(block.data(), got);
-    CloseHandle(file);
-    return bytes;
 }
 
 // Names of the files matching a pattern in a directory, sorted.
@@ -89,12 +75,12 @@ inline std::string Record(PeerProcess& server, int n)
 {
     std::string name = "jobs\\conn-" + std::to_string(n) + ".json";
     EXPECT_TRUE(server.WaitFile(name)) << server.error;
-    return ReadBinary(server.Path(name));
+    return ReadFileBytes(server.Path(name));
 }
 // The data bytes fake_lpd.py received on connection n.
 inline std::string Received(PeerProcess& server, int n)
 {
-    return ReadBinary(server.Path("jobs\\conn-" + std::to_string(n) + ".df"));
+    return ReadFileBytes(server.Path("jobs\\conn-" + std::to_string(n) + ".df"));
 }
 // Connections fake_lpd.py has ended so far.
 inline size_t Connections(PeerProcess& server)

@@ -12,19 +12,12 @@
 #include "support/dll_monitor.h"
 #include "support/fresh_monitor.h"
 #include "support/peer_process.h"
+#include "support/test_files.h"
 
 namespace {
 
 const DWORD kMailerBoundMs = 30000;
 const char kSpoolName[] = "~DWL042.DWL";
-
-std::string ProgramDir()
-{
-    char path[MAX_PATH + 1] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text = path;
-    return text.substr(0, text.find_last_of('\\') + 1);
-}
 
 std::string SmtpSinkCommand(const PeerProcess& peer, const std::string& options)
 {

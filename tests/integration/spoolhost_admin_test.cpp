@@ -6,38 +6,11 @@
 #include <string>
 
 #include "support/dll_monitor.h"
+#include "support/test_files.h"
 
 namespace {
 
 const DWORD kProcessWaitMs = 60000;
-
-std::string ProgramDir()
-{
-    char path[MAX_PATH + 1] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text = path;
-    return text.substr(0, text.find_last_of('\\') + 1);
-}
-
-std::string TempDir()
-{
-    char temp[MAX_PATH + 1] = "";
-    GetTempPathA(sizeof temp, temp);
-    return temp;
-}
-
-std::string ReadBytes(const std::string& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    char block[8192];
-    DWORD got = 0;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
-        bytes.append(block, got);
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    return bytes;
-}
 
 struct HostRun {
     int code; // -1 when it had to be ended after the bound
@@ -73,7 +46,7 @@ HostRun Spoolhost(const std::string& arguments)
     }
     CloseHandle(in);
     CloseHandle(out);
-    run.output = ReadBytes(outPath);
+    run.output = ReadFileBytes(outPath);
     DeleteFileA(outPath.c_str());
     return run;
 }
@@ -174,9 +147,9 @@ TEST_F(SpoolhostAdmin, InstallAndUninstallLeaveRegistryAndDirectoryAsFound)
         ASSERT_EQ(0, install.code) << install.output;
         EXPECT_EQ(dir, Value(m.monitorKey, "InstallPath"));
         EXPECT_EQ(dllName, Value(m.monitorKey, "Driver"));
-        EXPECT_EQ(ReadBytes(m.path), ReadBytes(dir + "\\" + dllName));
-        EXPECT_EQ(ReadBytes(ProgramDir() + "catalogues\\ja\\CRVDLG.INI"), ReadBytes(dir + "\\CRVDLG.INI"));
-        EXPECT_FALSE(ReadBytes(dir + "\\CRVMES.INI").empty());
+        EXPECT_EQ(ReadFileBytes(m.path), ReadFileBytes(dir + "\\" + dllName));
+        EXPECT_EQ(ReadFileBytes(ProgramDir() + "catalogues\\ja\\CRVDLG.INI"), ReadFileBytes(dir + "\\CRVDLG.INI"));
+        EXPECT_FALSE(ReadFileBytes(dir + "\\CRVMES.INI").empty());
         EXPECT_EQ(1, Spoolhost(Dll() + "install-monitor \"" + dir + "\"").code) << "installed already";
 
         HostRun uninstall = Spoolhost(Dll() + "uninstall-monitor \"" + dir + "\"");

@@ -10,6 +10,7 @@
 #include "support/dll_monitor.h"
 #include "support/peer_process.h"
 #include "support/ui_driver.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -17,21 +18,6 @@ const DWORD kProcessWaitMs = 60000;
 const DWORD kConditionWaitMs = 30000;
 // How long a paused job is watched for data that should not come.
 const DWORD kPausedWatchMs = 500;
-
-std::string BinDir()
-{
-    char path[MAX_PATH + 1] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text = path;
-    return text.substr(0, text.find_last_of('\\') + 1);
-}
-
-std::string TempDir()
-{
-    char temp[MAX_PATH + 1] = "";
-    GetTempPathA(sizeof temp, temp);
-    return temp;
-}
 
 std::string Quote(const std::string& argument)
 {
@@ -41,22 +27,6 @@ std::string Quote(const std::string& argument)
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
     ASSERT_TRUE(std::ofstream(path, std::ios::binary) << bytes) << path;
-}
-
-// The file's bytes, also while another process writes it.
-std::string ReadBytes(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "";
-    std::string bytes;
-    char block[65536];
-    DWORD got = 0;
-    while (ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
-        bytes.append(block, got);
-    CloseHandle(file);
-    return bytes;
 }
 
 long long FileSize(const std::string& path)
@@ -99,7 +69,7 @@ public:
         startup.hStdInput = in;
         startup.hStdOutput = out;
         startup.hStdError = err;
-        std::string line = Quote(BinDir() + "spoolhost.exe") + " " + arguments;
+        std::string line = Quote(ProgramDir() + "spoolhost.exe") + " " + arguments;
         PROCESS_INFORMATION info = {};
         if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
             process_ = info.hProcess;
@@ -168,8 +138,8 @@ public:
         return static_cast<int>(code);
     }
 
-    std::string Out() const { return ReadBytes(outPath_); }
-    std::string Err() const { return ReadBytes(errPath_); }
+    std::string Out() const { return ReadFileBytes(outPath_); }
+    std::string Err() const { return ReadFileBytes(errPath_); }
 
 private:
     static HANDLE OutputFile(const std::string& path, SECURITY_ATTRIBUTES* inherit)
@@ -247,7 +217,7 @@ TEST_F(SpoolhostPrint, FileReachesAnUnknownPortAsALocalFileByteForByte)
     Host host(PrintArguments(dest, Quote(source), "--log"), false);
     ASSERT_TRUE(host.Started());
     ASSERT_EQ(host.Wait(), 0) << host.Out() << host.Err();
-    EXPECT_TRUE(ReadBytes(dest) == data) << "destination differs; size " << FileSize(dest);
+    EXPECT_TRUE(ReadFileBytes(dest) == data) << "destination differs; size " << FileSize(dest);
 
     std::string out = host.Out();
     EXPECT_TRUE(Contains(out, "printed " + std::to_string(data.size()) + " bytes to " + dest)) << out;
@@ -268,7 +238,7 @@ TEST_F(SpoolhostPrint, OutputFileOfARegisteredPortIsTheTargetInOddBlocks)
     WriteBytes(source, data);
     Host host(PrintArguments("RAW1", Quote(source), "--block 1000 --output " + Quote(dest)), false);
     ASSERT_EQ(host.Wait(), 0) << host.Out() << host.Err();
-    EXPECT_TRUE(ReadBytes(dest) == data) << "destination size " << FileSize(dest);
+    EXPECT_TRUE(ReadFileBytes(dest) == data) << "destination size " << FileSize(dest);
     EXPECT_TRUE(Contains(host.Out(), "printed " + std::to_string(data.size()) + " bytes to RAW1")) << host.Out();
 }
 
@@ -296,7 +266,7 @@ TEST_F(SpoolhostPrint, StandardInputJobPausedFromAnotherProcessNothingMoreUntilR
 
     ASSERT_EQ(Control("resume"), 0) << lastControlOut;
     ASSERT_EQ(host.Wait(), 0) << host.Out() << host.Err();
-    EXPECT_TRUE(ReadBytes(dest) == first + second) << "destination size " << FileSize(dest);
+    EXPECT_TRUE(ReadFileBytes(dest) == first + second) << "destination size " << FileSize(dest);
     EXPECT_TRUE(Contains(host.Out(), "printed " + std::to_string(first.size() + second.size()) + " bytes")) << host.Out();
 }
 
@@ -325,7 +295,7 @@ TEST_F(SpoolhostPrint, ScriptedPauseHoldsTheJobAndScriptedDeleteEndsIt)
         EXPECT_EQ(FileSize(dest), 40960);
         ASSERT_EQ(Control("resume"), 0) << lastControlOut;
         ASSERT_EQ(host.Wait(), 0) << host.Out() << host.Err();
-        EXPECT_TRUE(ReadBytes(dest) == data);
+        EXPECT_TRUE(ReadFileBytes(dest) == data);
     }
     DeleteFileA(dest.c_str());
     Host host(PrintArguments(dest, Quote(source), "--delete-after 8192 --block 4096"), false);

@@ -1,5 +1,7 @@
 #include "support/peer_process.h"
 
+#include "support/test_files.h"
+
 #include "support/fresh_monitor.h"
 
 #include <algorithm>
@@ -286,19 +288,7 @@ bool PeerProcess::Exists(const std::string& name) const
 
 std::string PeerProcess::ReadAll(const std::string& name) const
 {
-    std::string data;
-    HANDLE file = CreateFileA(Path(name).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return data;
-    std::vector<char> buffer(1 << 20);
-    DWORD read = 0;
-    // Bounded: files of a test run stay far below 4 GiB.
-    for (int rounds = 0; rounds < 4096 && ReadFile(file, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr) && read;
-         ++rounds)
-        data.append(buffer.data(), read);
-    CloseHandle(file);
-    return data;
+    return ReadFileBytes(Path(name));
 }
 
 std::vector<std::string> PeerProcess::Files(const std::string& prefix, const std::string& suffix) const

@@ -12,6 +12,7 @@
 #include "resource.h"
 #include "support/fresh_monitor.h"
 #include "support/ui_driver.h"
+#include "support/test_files.h"
 #include "text/catalogue.h"
 #include "ui/config/lpr_raw_dialog.h"
 
@@ -23,27 +24,6 @@ const char kMessages[] = "[MESSAGE]\r\nTITLE=Fixture caption\r\nIDS_INVALID_TIME
 const char kDialogs[] = "[TITLE]\r\nCONFIG=Fixture settings\r\nVERSION=Fixture version\r\n"
                         "[BUTTON]\r\nIDOK=Fixture OK\r\nCHK_RECONNECT=Fixture reconnect\r\n"
                         "[LABEL]\r\nIDC_TIMEOUT=Fixture time-out\r\n[FONT]\r\nDEFAULT=Arial,14,ANSI\r\n";
-
-std::string ProgramDir()
-{
-    char path[MAX_PATH + 1] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text = path;
-    return text.substr(0, text.find_last_of('\\') + 1);
-}
-
-std::string ReadFileBytes(const std::string& path)
-{
-    std::string bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    char block[8192];
-    DWORD got = 0;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, block, sizeof block, &got, nullptr) && got > 0)
-        bytes.append(block, got);
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    return bytes;
-}
 
 class ConfigDialog : public ::testing::Test {
 protected:

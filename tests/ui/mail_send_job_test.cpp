@@ -12,6 +12,7 @@
 #include "monitor/spool_file.h"
 #include "support/fresh_monitor.h"
 #include "support/ui_driver.h"
+#include "support/test_files.h"
 #include "text/catalogue.h"
 
 namespace {
@@ -21,27 +22,6 @@ const char kMessages[] = "[MESSAGE]\r\nTITLE=Mail box\r\n"
                          "IDS_SMTP_PROTOCOL_ERROR=SMTP protocol\r\nIDS_SMTP_ADDRMISS=SMTP address\r\n"
                          "IDS_IPP_NOT_AUTHORIZED=Not authorised\r\nIDS_SMTP_OVER_DIVISION=SMTP division\r\n"
                          "IDS_LPR_RETRY_TOP=Restart\r\n";
-
-std::string ProgramDir()
-{
-    char path[MAX_PATH + 1] = "";
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text = path;
-    return text.substr(0, text.find_last_of('\\') + 1);
-}
-
-std::string ReadText(const std::string& path)
-{
-    std::string text;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    char block[16384];
-    DWORD got = 0;
-    while (file != INVALID_HANDLE_VALUE && ReadFile(file, block, sizeof block, &got, nullptr) && got)
-        text.append(block, got);
-    if (file != INVALID_HANDLE_VALUE)
-        CloseHandle(file);
-    return text;
-}
 
 bool Exists(const std::string& path)
 {
@@ -148,9 +128,9 @@ TEST_F(MailSend, TheMailerGetsItsFilesAndCommandLineAndItsExitCodeDecides)
         EXPECT_TRUE(Exists(mail->spoolPath)) << "the spool file stays";
         EXPECT_FALSE(Exists(params)) << "the parameter file holds the password: deleted";
     }
-    std::string line = ReadText(dir + "stub-cmdline.txt");
+    std::string line = ReadFileBytes(dir + "stub-cmdline.txt");
     EXPECT_EQ(line, std::string("Sendmail.exe /A") + mail->spoolPath + " /P" + g_monitor.monitorName);
-    std::string image = ReadText(dir + "stub-params.bin");
+    std::string image = ReadFileBytes(dir + "stub-params.bin");
     ASSERT_EQ(image.size(), kMailParamsSize);
     EXPECT_EQ(image.substr(MAIL_AT_TO_ADDR, 21), std::string("a@example,b@example,\0", 21));
     EXPECT_EQ(image.substr(MAIL_AT_SEPARATORS, 3), std::string(",,\0", 3));

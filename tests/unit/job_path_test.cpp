@@ -14,6 +14,7 @@
 #include "support/fresh_monitor.h"
 #include "support/peer_process.h"
 #include "support/ui_driver.h"
+#include "support/test_files.h"
 
 namespace {
 
@@ -69,20 +70,6 @@ DWORD WINAPI EndDocThread(LPVOID port)
 bool FileExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string ReadFileText(const std::string& path)
-{
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    std::string data;
-    if (file == INVALID_HANDLE_VALUE)
-        return data;
-    char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read)
-        data.append(buffer, read);
-    CloseHandle(file);
-    return data;
 }
 
 struct JobTest : ::testing::Test {
@@ -196,7 +183,7 @@ TEST_F(JobTest, ChunkedIppJobMakesNoSpoolFileAndEmailKeepsItsFile)
     ASSERT_TRUE(EndDocPort(mail));
     std::string path = spool + "\\~DWL042.DWL";
     EXPECT_STREQ(EmailOf(mail)->spoolPath, path.c_str());
-    EXPECT_EQ(ReadFileText(path), "mail body") << "the mailer reads the kept spool file";
+    EXPECT_EQ(ReadFileBytes(path), "mail body") << "the mailer reads the kept spool file";
     EXPECT_STREQ(EmailOf(mail)->subject, "Monthly report%%DWLPRINT%%");
     EXPECT_STREQ(EmailOf(mail)->jobTag, "SMTP042");
     DeleteFileA(path.c_str());
@@ -312,7 +299,7 @@ TEST_F(JobTest, LocalFilePortsWriteTheDestinationFromItsStart)
     EXPECT_EQ(port->protocol, static_cast<DWORD>(PROTOCOL_FILE));
     Write(port, data, 6000);
     ASSERT_TRUE(EndDocPort(port));
-    EXPECT_EQ(ReadFileText(target), data);
+    EXPECT_EQ(ReadFileBytes(target), data);
     EXPECT_TRUE(fake.connections.empty());
 
     // A job may also name its output file.
@@ -321,7 +308,7 @@ TEST_F(JobTest, LocalFilePortsWriteTheDestinationFromItsStart)
     ASSERT_TRUE(Start(lpr, 10, other.c_str()));
     Write(lpr, "to a file");
     ASSERT_TRUE(EndDocPort(lpr));
-    EXPECT_EQ(ReadFileText(other), "to a file");
+    EXPECT_EQ(ReadFileBytes(other), "to a file");
 }
 
 TEST_F(JobTest, TheWatcherSeesADeletionWhileTheDocumentIsOpen)
