@@ -9,8 +9,24 @@
 #                              not measured); fails when the sender fails
 #   ... | median            -> the median of a column of numbers
 #   start_peer DIR LIFETIME PORT WHAT COMMAND...; stop_peer DIR
+#   bench_options LAST "$@"  --size/--runs/--ways into SIZE_TEXT/RUNS/CHOSEN
 #
 # Needs WINEPREFIX (and its wineserver running) only for Wine senders.
+
+# The options every benchmark takes (--size, --runs, --ways) into SIZE_TEXT,
+# RUNS and CHOSEN; anything else shows lines 2 to LAST of the script.
+bench_options() { # last usage line, arguments...
+    local last=$1
+    shift
+    while (($#)); do
+        case $1 in
+            --size) SIZE_TEXT=$2; shift 2 ;;
+            --runs) RUNS=$2; shift 2 ;;
+            --ways) CHOSEN=$2; shift 2 ;;
+            *) sed -n "2,${last}p" "$0" >&2; exit 2 ;;
+        esac
+    done
+}
 
 log() { printf '== %s\n' "$*" >&2; }
 

@@ -52,17 +52,9 @@ WAYS=(monitor-chunked monitor-chunked-16k monitor-counted ipptool-c ipptool-L cu
 OTHERS=(ipptool-c ipptool-L cups-ipp)
 CHOSEN=
 
-while (($#)); do
-    case $1 in
-        --size) SIZE_TEXT=$2; shift 2 ;;
-        --runs) RUNS=$2; shift 2 ;;
-        --ways) CHOSEN=$2; shift 2 ;;
-        *) sed -n '2,33p' "$0" >&2; exit 2 ;;
-    esac
-done
-[[ -n $CHOSEN ]] && read -r -a WAYS <<<"$CHOSEN"
-
 source "$HERE/common.sh"
+bench_options 33 "$@"
+[[ -n $CHOSEN ]] && read -r -a WAYS <<<"$CHOSEN"
 
 SIZE=$(bytes_of "$SIZE_TEXT")
 INPUT=$WORK/input-$SIZE_TEXT.bin

@@ -40,16 +40,8 @@ RUNS=5
 WAYS=(spoolhost-4k spoolhost socat cups)
 CHOSEN=
 
-while (($#)); do
-    case $1 in
-        --size) SIZE_TEXT=$2; shift 2 ;;
-        --runs) RUNS=$2; shift 2 ;;
-        --ways) CHOSEN=$2; shift 2 ;;
-        *) sed -n '2,25p' "$0" >&2; exit 2 ;;
-    esac
-done
-
 source "$HERE/common.sh"
+bench_options 25 "$@"
 
 SIZE=$(bytes_of "$SIZE_TEXT")
 INPUT=$WORK/input-$SIZE_TEXT.bin
