@@ -1,12 +1,13 @@
 # Pure code: no OS header; built into the monitor and natively (tests, fuzzers).
 set(PURE_SOURCES
+    src/codec/base64.cpp
+    src/codec/charset.cpp
+    src/codec/parse_number.cpp
+    src/codec/password_codec.cpp
     src/monitor/monitor_name.cpp
-    src/monitor/password_codec.cpp
     src/text/escapes.cpp
     src/text/dialog_font.cpp
-    src/ipp/parse_number.cpp
     src/ipp/printer_url.cpp
-    src/ipp/charset.cpp
     src/ipp/ipp_request.cpp
     src/ipp/http_message.cpp
     src/ipp/http_parser.cpp

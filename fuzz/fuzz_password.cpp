@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "monitor/password_codec.h"
+#include "codec/password_codec.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "ipp/parse_number.h"
+#include "codec/parse_number.h"
 #include "ipp/printer_url.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "../tests/native/fake_oem_codec.h"
-#include "ipp/charset.h"
+#include "codec/charset.h"
 
 namespace {
 

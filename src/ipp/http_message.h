@@ -1,4 +1,4 @@
-// The HTTP side of a request: the POST head, Basic authorization in Base64,
+// The HTTP side of a request: the POST head with its Basic authorization,
 // and chunk framing of a body. Pure code: no OS header.
 #pragma once
 
@@ -28,13 +28,6 @@ const uint64_t kHttpBodyLengthMax = 0xFFFFFFFFull;
 // the head does not fit. The user:password text and its Base64 form are
 // wiped before returning.
 size_t BuildHttpHead(char* out, size_t capacity, const HttpHeadFields& fields, uint64_t bodyLength);
-
-// Standard Base64 with "=" padding, no line breaks, no terminator. Stops
-// when fewer than 4 characters of room remain. Returns the characters written.
-size_t Base64Encode(char* out, size_t capacity, const uint8_t* data, size_t length);
-
-// Overwrites a buffer that held secrets in a way the compiler keeps.
-void WipeBytes(void* data, size_t length);
 
 // Chunk size in force: a stored MaxChunk outside 1024..16384 is 4096.
 const uint32_t kMaxChunkDefault = 4096;

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ipp/charset.h"
+#include "codec/charset.h"
 
 // Bounded writer over a caller's buffer: writes past the capacity are
 // dropped and mark the writer as overflowed.

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ipp/charset.h"
+#include "codec/charset.h"
 
 // One item of the walk; pointers go into the body.
 struct IppAttribute {

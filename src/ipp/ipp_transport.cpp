@@ -5,12 +5,12 @@
 
 #include <cstring>
 
+#include "codec/oem_codec.h"
 #include "ipp/http_message.h"
 #include "ipp/http_parser.h"
 #include "ipp/ipp_job.h"
 #include "ipp/ipp_policy.h"
 #include "ipp/ipp_request.h"
-#include "ipp/oem_codec.h"
 #include "monitor/error_reporter.h"
 #include "monitor/job_status.h"
 #include "monitor/monitor.h"

@@ -1,7 +1,7 @@
 // Splitting a printer URL into host, port and path. Pure code: no OS header.
 #include "ipp/printer_url.h"
 
-#include "ipp/parse_number.h"
+#include "codec/parse_number.h"
 
 namespace {
 

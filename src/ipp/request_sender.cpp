@@ -4,10 +4,11 @@
 
 #include <cstring>
 
+#include "codec/base64.h"
+#include "codec/oem_codec.h"
 #include "ipp/http_message.h"
 #include "ipp/ipp_request.h"
 #include "ipp/ipp_transport.h"
-#include "ipp/oem_codec.h"
 #include "monitor/error_reporter.h"
 #include "monitor/timing.h"
 

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
+#include "codec/password_codec.h"
 #include "ipp/printer_url_record.h"
 #include "monitor/monitor.h"
 #include "monitor/monitor_name.h"
-#include "monitor/password_codec.h"
 
 namespace {
 

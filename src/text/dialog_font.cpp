@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "ipp/parse_number.h"
+#include "codec/parse_number.h"
 
 namespace {
 

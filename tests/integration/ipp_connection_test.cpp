@@ -6,7 +6,7 @@
 #include <string>
 
 #include "integration/ipp_peers.h"
-#include "ipp/connection_test.h"
+#include "ipp/connection_probe.h"
 #include "ipp/printer_url_record.h"
 #include "monitor/monitor.h"
 #include "monitor/timing.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string>
 
+#include "codec/password_codec.h"
 #include "mail/mail_params.h"
-#include "monitor/password_codec.h"
 #include "support/dll_monitor.h"
 #include "support/fresh_monitor.h"
 #include "support/peer_process.h"

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <string>
 
+#include "codec/charset.h"
 #include "fake_oem_codec.h"
-#include "ipp/charset.h"
 
 namespace {
 

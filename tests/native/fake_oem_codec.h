@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "ipp/charset.h"
+#include "codec/charset.h"
 
 inline int FakeToWide(const char* text, int length, uint16_t* out, int capacity)
 {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/base64.h"
 #include "ipp/http_message.h"
 #include "ipp/http_parser.h"
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/password_codec.h"
 #include "mail/mail_params.h"
-#include "monitor/password_codec.h"
 
 namespace {
 

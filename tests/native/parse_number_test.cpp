@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "ipp/parse_number.h"
+#include "codec/parse_number.h"
 
 TEST(ParseNumberTest, DigitsRadixAndOverflow)
 {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "monitor/password_codec.h"
+#include "codec/password_codec.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <map>
 #include <string>
 
+#include "codec/password_codec.h"
 #include "monitor/config_store.h"
 #include "monitor/monitor.h"
-#include "monitor/password_codec.h"
 #include "support/fresh_monitor.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "ipp/http_message.h"
+#include "codec/base64.h"
 
 namespace {
 

@@ -44,8 +44,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/password_codec.h"
 #include "mail/mail_params.h"
-#include "monitor/password_codec.h"
 #include "sendmail/mail_encoding.h"
 #include "sendmail/mime_message.h"
 #include "sendmail/smtp_session.h"

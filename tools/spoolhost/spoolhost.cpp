@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/password_codec.h"
 #include "monitor/monitor_name.h"
-#include "monitor/password_codec.h"
 #include "standin/job_control.h"
 #include "standin/monitor_loader.h"
 #include "standin/print_job.h"

@@ -1,6 +1,6 @@
 // The OEM code page step of the IPP text conversions: every text on the
 // Windows side of the monitor is in the OEM code page, never the ANSI one.
-#include "ipp/oem_codec.h"
+#include "codec/oem_codec.h"
 
 #include <windows.h>
 

@@ -1,5 +1,5 @@
 // The program's one text-to-number conversion. Pure code: no OS header.
-#include "ipp/parse_number.h"
+#include "codec/parse_number.h"
 
 namespace {
 const uint64_t kLargest = 0x7FFFFFFF;

@@ -1,7 +1,7 @@
 // The connection test of the add-port wizard. The test's exchange owns its
 // socket; a cancellation only wakes it (shutdown, and the cancellation mark
 // that the socket waits look at) and waits for the thread.
-#include "ipp/connection_test.h"
+#include "ipp/connection_probe.h"
 
 #include "ipp/ipp_job.h"
 #include "ipp/ipp_policy.h"

@@ -1,5 +1,5 @@
 // Character sets of IPP texts and the OEM <-> UTF-8 conversions.
-#include "ipp/charset.h"
+#include "codec/charset.h"
 
 #include <cstring>
 #include <memory>

@@ -1,5 +1,5 @@
 // The stored form of the IPP password. Pure code: no OS header.
-#include "monitor/password_codec.h"
+#include "codec/password_codec.h"
 
 size_t DecodePassword(const uint8_t* value, size_t bytesRead, char* out, size_t outSize)
 {

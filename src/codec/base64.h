@@ -1,0 +1,13 @@
+// Base64 and the wiping of secrets: shared by the IPP client (Basic
+// authorization) and the mailer (attachments, AUTH). Pure code: no OS header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Standard Base64 with "=" padding, no line breaks, no terminator. Stops
+// when fewer than 4 characters of room remain. Returns the characters written.
+size_t Base64Encode(char* out, size_t capacity, const uint8_t* data, size_t length);
+
+// Overwrites a buffer that held secrets in a way the compiler keeps.
+void WipeBytes(void* data, size_t length);
