@@ -67,7 +67,8 @@ add_library(spooler_standin STATIC ${STANDIN_SOURCES} ${CMAKE_SOURCE_DIR}/src/mo
 target_include_directories(spooler_standin PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/spoolhost)
 target_compile_options(spooler_standin PRIVATE ${WARNINGS})
 
-add_executable(spoolhost ${CMAKE_SOURCE_DIR}/tools/spoolhost/spoolhost.cpp ${CMAKE_SOURCE_DIR}/src/codec/password_codec.cpp)
+file(GLOB SPOOLHOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/spoolhost/*.cpp)
+add_executable(spoolhost ${SPOOLHOST_SOURCES} ${CMAKE_SOURCE_DIR}/src/codec/password_codec.cpp)
 target_compile_options(spoolhost PRIVATE ${WARNINGS})
 target_link_libraries(spoolhost PRIVATE spooler_standin ${WIN_LIBS})
 target_link_options(spoolhost PRIVATE ${STATIC_RUNTIME})
