@@ -26,10 +26,17 @@ void Split(const std::string& input, std::string* host, std::string* user, std::
     *document = b == std::string::npos ? std::string() : input.substr(b + 1);
 }
 
-void CheckControlFile(const char* host, const char* user, const char* document, unsigned number)
+// Shift_JIS lead bytes: names are then cut on character boundaries.
+bool ShiftJisLead(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+void CheckControlFile(const char* host, const char* user, const char* document, unsigned number,
+                      LprLeadByteTest isLead)
 {
     char file[kLprControlFileMax];
-    const size_t length = LprBuildControlFile(host, user, document, number, file, sizeof file);
+    const size_t length = LprBuildControlFile(host, user, document, number, file, sizeof file, isLead);
     Check(length > 0 && length == std::strlen(file));
     size_t lines = 0;
     for (size_t i = 0; i < length; ++i) {
@@ -50,7 +57,7 @@ void CheckControlFile(const char* host, const char* user, const char* document, 
     const size_t small = length % 64;
     char tiny[kLprControlFileMax];
     std::memset(tiny, 'Z', sizeof tiny);
-    Check(LprBuildControlFile(host, user, document, number, tiny, small) == 0);
+    Check(LprBuildControlFile(host, user, document, number, tiny, small, isLead) == 0);
     Check(tiny[small] == 'Z');
 }
 
@@ -62,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string host, user, document;
     Split(input, &host, &user, &document);
     const unsigned number = size > 0 ? LprJobNumber(data[0] * 131u + static_cast<uint32_t>(size)) : 0;
-    CheckControlFile(host.c_str(), user.c_str(), document.c_str(), number);
+    CheckControlFile(host.c_str(), user.c_str(), document.c_str(), number, nullptr);
+    CheckControlFile(host.c_str(), user.c_str(), document.c_str(), number, ShiftJisLead);
 
     char command[kLprCommandMax];
     const size_t job = LprReceiveJobCommand(user.c_str(), command, sizeof command);

@@ -95,6 +95,13 @@ BOOL SendReceiveJob(PortRecord* port, const char* command, size_t length)
     return ok;
 }
 
+// Lead bytes of the system's ANSI code page, in which the spooler hands over
+// the user and document names.
+bool IsAnsiLeadByte(unsigned char c)
+{
+    return IsDBCSLeadByte(c) != FALSE;
+}
+
 // The control-file sub-command, then the file with its zero byte (the file
 // buffer holds the terminating NUL right after the text).
 BOOL SendControlFile(PortRecord* port, const HeaderNames& names)
@@ -103,7 +110,7 @@ BOOL SendControlFile(PortRecord* port, const HeaderNames& names)
     char document[kLprJobNameMax + 1];
     ReadJobNames(port, user, sizeof user, document, sizeof document);
     char file[kLprControlFileMax];
-    size_t fileLength = LprBuildControlFile(names.host, user, document, names.number, file, sizeof file);
+    size_t fileLength = LprBuildControlFile(names.host, user, document, names.number, file, sizeof file, IsAnsiLeadByte);
     char command[kLprCommandMax];
     size_t commandLength = fileLength == 0 ? 0
                                : LprControlFileCommand(static_cast<uint32_t>(fileLength), names.number, names.host,

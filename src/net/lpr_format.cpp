@@ -26,10 +26,10 @@ struct CleanName {
     char text[kLprJobNameMax + 1];
 };
 
-CleanName Clean(const char* name, size_t limit)
+CleanName Clean(const char* name, size_t limit, LprLeadByteTest isLead = nullptr)
 {
     CleanName clean;
-    LprCleanName(name, limit, clean.text, sizeof clean.text);
+    LprCleanName(name, limit, clean.text, sizeof clean.text, isLead);
     return clean;
 }
 
@@ -40,16 +40,31 @@ unsigned LprJobNumber(uint32_t jobId)
     return static_cast<unsigned>(jobId % 1000u);
 }
 
-size_t LprCleanName(const char* name, size_t limit, char* out, size_t outSize)
+size_t LprCleanName(const char* name, size_t limit, char* out, size_t outSize, LprLeadByteTest isLead)
 {
     if (out == nullptr || outSize == 0)
         return 0;
+    const size_t room = limit < outSize - 1 ? limit : outSize - 1;
     size_t length = 0;
-    if (name != nullptr) {
-        for (; length < limit && length + 1 < outSize && name[length] != '\0'; ++length) {
-            const unsigned char c = static_cast<unsigned char>(name[length]);
-            out[length] = IsControl(c) ? ' ' : static_cast<char>(c);
+    while (name != nullptr && length < room && name[length] != '\0') {
+        const unsigned char c = static_cast<unsigned char>(name[length]);
+        if (isLead != nullptr && isLead(c)) {
+            // A double-byte character goes whole or not at all; a lead byte
+            // without its trail byte ends the name, one before a control
+            // character becomes a blank like it.
+            const unsigned char trail = static_cast<unsigned char>(name[length + 1]);
+            if (trail == '\0' || (length + 2 > room && !IsControl(trail)))
+                break;
+            if (IsControl(trail)) {
+                out[length++] = ' ';
+                continue;
+            }
+            out[length] = static_cast<char>(c);
+            out[length + 1] = static_cast<char>(trail);
+            length += 2;
+            continue;
         }
+        out[length++] = IsControl(c) ? ' ' : static_cast<char>(c);
     }
     out[length] = '\0';
     return length;
@@ -115,13 +130,13 @@ size_t LprDataFileCommand(uint32_t size, bool streamed, unsigned jobNumber, cons
 }
 
 size_t LprBuildControlFile(const char* host, const char* user, const char* document, unsigned jobNumber, char* out,
-                           size_t outSize)
+                           size_t outSize, LprLeadByteTest isLead)
 {
     if (out == nullptr || outSize == 0)
         return 0;
     const CleanName h = Clean(host, kLprHostNameMax);
-    const CleanName p = Clean(user, kLprHostNameMax);
-    const CleanName j = Clean(document, kLprJobNameMax);
+    const CleanName p = Clean(user, kLprHostNameMax, isLead);
+    const CleanName j = Clean(document, kLprJobNameMax, isLead);
     const unsigned number = jobNumber % 1000u;
     const int written = std::snprintf(out, outSize, "H%s\nP%s\nJ%s\nf%s%03u%s\nU%s%03u%s\nN%s\n", h.text, p.text, j.text,
                                       "dfA", number, h.text, "dfA", number, h.text, j.text);

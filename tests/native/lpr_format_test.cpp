@@ -124,3 +124,38 @@ TEST(LprFormatTest, SmallBuffersFailWithoutOverrun)
     EXPECT_EQ(3u, LprCleanName("a\tbcdef", 10, clean, sizeof clean));
     EXPECT_STREQ("a b", clean);
 }
+
+namespace {
+
+// Shift_JIS lead bytes, as the system's code page 932 has them.
+bool ShiftJisLead(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+} // namespace
+
+TEST(LprNames, DoubleByteNamesAreCutBeforeACharacterThatDoesNotFitWhole)
+{
+    const std::string kanji = "\x8A\xBF"; // one double-byte character
+    const std::string document = std::string(98, 'd') + kanji;   // 100 bytes: the character straddles 99
+    const std::string user = std::string(30, 'u') + kanji + "x"; // the character straddles 31
+    char out[kLprControlFileMax];
+    const size_t n = LprBuildControlFile("host", user.c_str(), document.c_str(), 7, out, sizeof out, ShiftJisLead);
+    const std::string expected = "Hhost\nP" + std::string(30, 'u') + "\nJ" + std::string(98, 'd') +
+                                 "\nfdfA007host\nUdfA007host\nN" + std::string(98, 'd') + "\n";
+    EXPECT_EQ(std::string(out, n), expected);
+
+    // Characters that fit are kept whole, their trail bytes untouched (0x5C
+    // and 0x7C are trail bytes here, not text); a lead byte left without its
+    // trail (a name cut earlier) is dropped.
+    char name[kLprJobNameMax + 1];
+    const std::string whole = "\x95\x5C\x83\x7C" "a\x81";
+    EXPECT_EQ(LprCleanName(whole.c_str(), kLprJobNameMax, name, sizeof name, ShiftJisLead), 5u);
+    EXPECT_EQ(std::string(name), "\x95\x5C\x83\x7C" "a");
+    // A lead byte before a control character cannot take it as its trail byte.
+    EXPECT_EQ(LprCleanName("a\x81\nb", kLprJobNameMax, name, sizeof name, ShiftJisLead), 4u);
+    EXPECT_EQ(std::string(name), "a  b");
+    // Without the code page the cut stays byte-wise.
+    EXPECT_EQ(LprCleanName(document.c_str(), kLprJobNameMax, name, sizeof name), kLprJobNameMax);
+}
