@@ -83,7 +83,8 @@ size_t PutRequestHeader(ByteWriter* writer, uint16_t operation, uint32_t request
     PutUint32(writer, requestId);
     PutByte(writer, groupTag);
     PutAttribute(writer, "attributes-charset", IPP_TAG_CHARSET, "utf-8", 0);
-    const char* text = language != nullptr ? language : "";
+    // A natural language has at least one character: an empty setting is sent as "en".
+    const char* text = language != nullptr && language[0] != '\0' ? language : "en";
     PutAttribute(writer, "attributes-natural-language", IPP_TAG_LANGUAGE, text, strnlen(text, kIppLanguageMax));
     return writer->length - start;
 }

@@ -70,7 +70,7 @@ uint32_t NextRequestId(uint32_t id);
 // What a request carries.
 struct IppRequestFields {
     uint32_t requestId;
-    const char* language;     // attributes-natural-language (cut to 16)
+    const char* language;     // attributes-natural-language (cut to 16; empty: "en")
     const char* url;          // printer-uri as stored (cut to 256)
     const char* userName;     // OEM text or null: requesting-user-name
     const char* documentName; // OEM text or null: job-name and document-name

@@ -77,6 +77,11 @@ TEST(IppRequestTest, GoldenBytes)
     IppRequestFields japanese = Fields();
     japanese.language = "ja-jp";
     EXPECT_EQ(std::string("\x00\x05ja-jp", 7), GetPrinterAttributes(japanese, 0).substr(67, 7));
+    // An empty language setting is no zero-length natural language.
+    for (const char* none : {"", static_cast<const char*>(nullptr)}) {
+        japanese.language = none;
+        EXPECT_EQ(std::string("\x00\x02" "en\x45", 5), GetPrinterAttributes(japanese, 0).substr(67, 5));
+    }
 }
 
 TEST(IppRequestTest, NamesAndLimits)
