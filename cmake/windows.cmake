@@ -2,7 +2,7 @@
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(CMAKE_LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(STATIC_RUNTIME -static -static-libgcc -static-libstdc++)
-set(WIN_LIBS ws2_32 wsock32 winspool mpr comctl32 advapi32 user32 gdi32 kernel32)
+set(WIN_LIBS ws2_32 wsock32 winspool mpr advapi32 user32 gdi32 kernel32)
 add_compile_definitions(WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601 WINVER=0x0601 MONITOR_MODEL="${MONITOR_MODEL}")
 
 # Resources: the script is kept in UTF-8 and turned into code page 932 bytes,

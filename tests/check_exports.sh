@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Checks that each monitor DLL given exports the monitor's entry points without
-# stdcall decoration, and the host-services entry.
+# stdcall decoration, and the host-services entry; and that it does not import
+# the common controls library, whose code would then run while the DLL loads
+# (the dialogs load it when they first need it).
 set -euo pipefail
 status=0
 for dll in "$@"; do
@@ -12,6 +14,10 @@ for dll in "$@"; do
         echo "$dll exports: $names"; status=1
     else
         echo "$dll: $names"
+    fi
+    imports=$(LC_ALL=C objdump -p "$dll" | awk '/DLL Name:/ {print tolower($3)}' | tr '\n' ' ')
+    if [[ " $imports" == *" comctl32.dll "* ]]; then
+        echo "$dll imports comctl32.dll"; status=1
     fi
 done
 exit $status

@@ -1,15 +1,15 @@
 // The library entry of the monitor DLL.
 #include <windows.h>
-#include <commctrl.h>
 
 #include "monitor/monitor.h"
 
 extern "C" BOOL WINAPI DllEntryPoint(HINSTANCE instance, DWORD reason, LPVOID)
 {
-    if (reason == DLL_PROCESS_ATTACH) {
+    // Only the instance is remembered: the entry runs under the loader lock,
+    // where window library calls can deadlock (the common controls are
+    // registered at the first dialog).
+    if (reason == DLL_PROCESS_ATTACH)
         g_monitor.instance = instance;
-        InitCommonControls();
-    }
     return TRUE;
 }
 

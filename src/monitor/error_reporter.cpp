@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "monitor/dialog_box.h"
 #include "monitor/error_dialogs.h"
 #include "monitor/job_status.h"
 #include "monitor/monitor.h"
@@ -95,8 +96,7 @@ DWORD WINAPI ErrorWindowThread(void* parameter)
 {
     ErrorWindowRun* run = static_cast<ErrorWindowRun*>(parameter);
     PortRecord* port = run->port;
-    INT_PTR result = DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(IDD_ERROR_WINDOW), nullptr, ErrorWindowProc,
-                                     reinterpret_cast<LPARAM>(run));
+    INT_PTR result = ShowModalDialog(IDD_ERROR_WINDOW, nullptr, ErrorWindowProc, reinterpret_cast<LPARAM>(run));
     LONG end = (result == -1 || !run->ready) ? WINDOW_FAILED : (result == 1 ? WINDOW_RETRY : WINDOW_IDLE);
     MonitorLock();
     if (IsCurrentJob(run)) {

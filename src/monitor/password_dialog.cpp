@@ -3,6 +3,7 @@
 // for the rest of the job only; they are never written to the registry.
 #include "monitor/error_dialogs.h"
 
+#include "monitor/dialog_box.h"
 #include "resource.h"
 #include "text/catalogue.h"
 
@@ -95,8 +96,7 @@ INT_PTR CALLBACK PasswordDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 BOOL AskPassword(PortRecord* port)
 {
     PasswordRun run{IppOf(port), nullptr};
-    INT_PTR result = DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(IDD_PASSWORD), nullptr, PasswordDialogProc,
-                                     reinterpret_cast<LPARAM>(&run));
+    INT_PTR result = ShowModalDialog(IDD_PASSWORD, nullptr, PasswordDialogProc, reinterpret_cast<LPARAM>(&run));
     // A dialog that could not be shown (-1) counts as not confirmed.
     return result == TRUE;
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "monitor/config_store.h"
+#include "monitor/dialog_box.h"
 #include "monitor/error_dialogs.h"
 #include "monitor/model.h"
 #include "monitor/monitor.h"
@@ -67,7 +68,7 @@ void ShowLimitMessage(HWND owner, const char* key)
 
 // Dialog procedure for templates whose dialogs are not in this module (the
 // wizard frame, the IPP and e-mail configuration dialogs): without its
-// template DialogBoxParamA fails before any message arrives, and a template
+// template the dialog fails before any message arrives, and a template
 // without its own procedure ends at once with 0.
 INT_PTR CALLBACK UnavailableDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
 {
@@ -79,7 +80,7 @@ INT_PTR CALLBACK UnavailableDialogProc(HWND dialog, UINT message, WPARAM, LPARAM
 
 INT_PTR RunTemplate(WORD templateId, HWND owner, LPARAM parameter)
 {
-    return DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(templateId), owner, UnavailableDialogProc, parameter);
+    return ShowModalDialog(templateId, owner, UnavailableDialogProc, parameter);
 }
 
 // The first record with exactly this name (case-insensitive, no colon

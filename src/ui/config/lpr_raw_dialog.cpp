@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "monitor/config_store.h"
+#include "monitor/dialog_box.h"
 #include "monitor/error_dialogs.h"
 #include "monitor/monitor.h"
 #include "monitor/monitor_name.h"
@@ -144,8 +145,7 @@ INT_PTR OnCommand(HWND dialog, const ConfigDialogRun* run, int id)
         EndDialog(dialog, 0);
         return TRUE;
     case IDC_CFG_VERSION:
-        DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(IDD_VERSION), dialog, VersionDialogProc,
-                        reinterpret_cast<LPARAM>(run->font));
+        ShowModalDialog(IDD_VERSION, dialog, VersionDialogProc, reinterpret_cast<LPARAM>(run->font));
         return TRUE;
     default:
         return FALSE;
@@ -214,8 +214,7 @@ INT_PTR RunLprRawConfigDialog(HWND owner, const char* name, DWORD protocol)
     ConfigDialogRun run{NewDetachedPort(name, protocol), nullptr};
     if (!run.port)
         return -1;
-    INT_PTR result = DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(IDD_LPR_RAW_CONFIG), owner, proc,
-                                     reinterpret_cast<LPARAM>(&run));
+    INT_PTR result = ShowModalDialog(IDD_LPR_RAW_CONFIG, owner, proc, reinterpret_cast<LPARAM>(&run));
     FreeDetachedPort(run.port);
     return result;
 }
