@@ -343,6 +343,12 @@ BOOL WINAPI WritePort(HANDLE handle, LPBYTE data, DWORD size, LPDWORD written)
         return FALSE;
     }
     *written = 0;
+    if (size == 0) {
+        // Nothing to spool or send: a sender called with no bytes would open
+        // the job's connection without any data to follow.
+        SetLastError(0);
+        return TRUE;
+    }
     DWORD length = size;
     bool spooled = port->protocol != PROTOCOL_FILE && port->spoolFile != INVALID_HANDLE_VALUE;
     if (spooled) {
@@ -433,19 +439,26 @@ BOOL WINAPI EndDocPort(HANDLE handle)
     PortRecord* port = ListedPort(handle);
     if (!port || !HasPortFlag(port, PORT_DOC_OPEN))
         return TRUE;
+    // A failure keeps the cause its step left in the last error; ERROR_CANCELLED
+    // stands for a failure that left none.
+    SetLastError(0);
     BOOL result = TRUE;
     if (HasPortFlag(port, PORT_WRITE_FAILED))
         result = FALSE; // the spooler was told; the job is incomplete
     else if (port->sendFromSpool == 1)
         result = SendFromSpool(port);
+    DWORD error = result ? 0 : GetLastError();
     DWORD protocol = port->protocol <= PROTOCOL_FILE ? port->protocol : PROTOCOL_FILE;
-    if (g_senders[protocol].endJob && !g_senders[protocol].endJob(port))
+    if (g_senders[protocol].endJob && !g_senders[protocol].endJob(port)) {
+        if (result)
+            error = GetLastError();
         result = FALSE;
+    }
     CloseErrorWindow(port);
     StopJobWatcher(port);
     ReleaseJobResources(port);
     ReleaseDocument(port);
     if (!result)
-        SetLastError(ERROR_CANCELLED);
+        SetLastError(error ? error : ERROR_CANCELLED);
     return result;
 }

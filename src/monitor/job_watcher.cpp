@@ -89,8 +89,13 @@ void StartJobWatcher(PortRecord* port)
         return;
     }
     SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
+    MonitorLock();
+    HANDLE earlier = port->watcherThread;
+    port->watcherThread = thread;
+    MonitorUnlock();
+    if (earlier)
+        CloseHandle(earlier); // a watcher no stop waited for; it ends on its own
     ResumeThread(thread);
-    CloseHandle(thread);
 }
 
 BOOL StopJobWatcher(PortRecord* port)
@@ -99,11 +104,14 @@ BOOL StopJobWatcher(PortRecord* port)
     ClearPortFlags(port, PORT_WATCHER_REQUESTED);
     if (port->watcherEvent)
         SetEvent(port->watcherEvent);
+    HANDLE thread = port->watcherThread;
+    port->watcherThread = nullptr;
     MonitorUnlock();
-    for (int check = 0; check < 10; ++check) {
-        if (!HasPortFlag(port, PORT_WATCHER_RUNNING))
-            return TRUE;
-        Sleep(g_timing.jobWatcherStopPoll);
-    }
-    return FALSE;
+    if (!thread)
+        return TRUE;
+    // The watcher ends as soon as it has run once after the signal; it gets
+    // at most ten stop polls for that.
+    DWORD wait = WaitForSingleObject(thread, g_timing.jobWatcherStopPoll * 10);
+    CloseHandle(thread);
+    return wait == WAIT_OBJECT_0;
 }

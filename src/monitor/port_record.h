@@ -145,6 +145,7 @@ struct PortRecord {
     char* userName;
     char* documentName;
     HANDLE watcherEvent;
+    HANDLE watcherThread; // the job watcher's thread, until StopJobWatcher has waited for it
     SettingsHeader* settings;
     // Shared between the sender's thread and the error window's thread.
     volatile LONG errorWindowState;

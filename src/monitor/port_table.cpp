@@ -193,6 +193,8 @@ static void LinkByNameLength(PortRecord* port)
 
 static void FreePortRecord(PortRecord* port)
 {
+    if (port->watcherThread)
+        CloseHandle(port->watcherThread);
     FreeBlock(port->settings);
     FreeBlock(port->description);
     FreeBlock(port->remoteName);

@@ -18,7 +18,7 @@ struct TimingTable {
     DWORD ippRequestPause;      // after each IPP request
     DWORD errorWindowDecisionPoll; // the sender looks at the error window this often
     DWORD errorWindowClosePoll; // a close request looks for the window's end this often (10 times)
-    DWORD jobWatcherStopPoll;   // EndDocPort looks for the watcher's end this often (10 times)
+    DWORD jobWatcherStopPoll;   // EndDocPort waits ten of these at most for the watcher to end
     DWORD readinessWait;        // one readiness wait of a stream send or receive
     DWORD gracefulCloseLimit;   // a graceful close drains the peer at most this long
     DWORD shortCloseLimit;      // a graceful close of an IPP connection drains at most this long
