@@ -133,7 +133,21 @@ LONG DeletePortKey(const char* name)
 }
 
 // The first subkey of the ports key that names no port in memory.
-bool FirstUnknownSubkey(HKEY ports, char* name, DWORD size)
+// The stored PrintMode of a port key when it names a network protocol.
+bool AdoptableProtocol(HKEY ports, const char* name, DWORD* protocol)
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(ports, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    bool read = QueryDwordValue(key, "PrintMode", protocol) != FALSE;
+    RegCloseKey(key);
+    return read && *protocol <= PROTOCOL_RAW;
+}
+
+// The first subkey without a record whose key can be adopted; keys that
+// cannot (no PrintMode, or not a network protocol) are passed over so that
+// they do not block the ones after them.
+bool FirstAdoptableSubkey(HKEY ports, char* name, DWORD size, DWORD* protocol)
 {
     for (DWORD index = 0; index < kMaxSubkeys; ++index) {
         LONG result = RegEnumKeyA(ports, index, name, size);
@@ -144,21 +158,10 @@ bool FirstUnknownSubkey(HKEY ports, char* name, DWORD size)
         MonitorLock();
         bool known = FindPort(name) != nullptr;
         MonitorUnlock();
-        if (!known)
+        if (!known && AdoptableProtocol(ports, name, protocol))
             return true;
     }
     return false;
-}
-
-// The stored PrintMode of a port key when it names a network protocol.
-bool AdoptableProtocol(HKEY ports, const char* name, DWORD* protocol)
-{
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(ports, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    bool read = QueryDwordValue(key, "PrintMode", protocol) != FALSE;
-    RegCloseKey(key);
-    return read && *protocol <= PROTOCOL_RAW;
 }
 
 // Makes the record of a registry port from its stored settings.
@@ -266,7 +269,7 @@ BOOL AdoptRegistryPort()
     }
     char name[kSubkeyNameSize];
     DWORD protocol = PROTOCOL_FILE;
-    bool found = FirstUnknownSubkey(ports, name, sizeof name) && AdoptableProtocol(ports, name, &protocol);
+    bool found = FirstAdoptableSubkey(ports, name, sizeof name, &protocol);
     RegCloseKey(ports);
     return found && AdoptPort(name, protocol);
 }
@@ -287,8 +290,14 @@ BOOL RegisterNewPort(const SettingsHeader* templ, const char* name, DWORD protoc
     MonitorUnlock();
     if (!port)
         return FALSE;
-    if (WriteNewPortSettings(templ, name, protocol))
+    if (WriteNewPortSettings(templ, name, protocol)) {
+        // A record the network refresh made is a registry port now: the
+        // refresh must no longer remove it when its printer goes.
+        MonitorLock();
+        port->madeByRefresh = 0;
+        MonitorUnlock();
         return TRUE;
+    }
     // Only the record made by this call goes again; one that was already
     // listed belongs to others.
     if (made)
