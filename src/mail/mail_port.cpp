@@ -7,6 +7,7 @@
 #include "mail/mail_params.h"
 #include "monitor/error_reporter.h"
 #include "monitor/monitor.h"
+#include "monitor/spool_file.h"
 #include "text/catalogue.h"
 
 const char kMailerProgram[] = "Sendmail.exe";
@@ -129,10 +130,7 @@ BOOL MailSendJob(PortRecord* port, const BYTE*, DWORD length, DWORD* count)
     if (mail && MailParamsPath(mail->spoolPath, paramsPath, sizeof paramsPath))
         code = WriteParamsFile(mail, paramsPath);
     // The mailer reads the spool file: close it here, once.
-    if (port->spoolFile != INVALID_HANDLE_VALUE) {
-        CloseHandle(port->spoolFile);
-        port->spoolFile = INVALID_HANDLE_VALUE;
-    }
+    CloseSpoolFile(port);
     if (code == 0) {
         code = RunMailer(mail->spoolPath);
         DeleteFileA(paramsPath);

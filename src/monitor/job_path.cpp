@@ -255,10 +255,7 @@ static void ReleaseJobResources(PortRecord* port)
         g_monitor.host.ClosePrinter(port->printer);
         port->printer = nullptr;
     }
-    if (port->spoolFile != INVALID_HANDLE_VALUE) {
-        CloseHandle(port->spoolFile);
-        port->spoolFile = INVALID_HANDLE_VALUE;
-    }
+    CloseSpoolFile(port);
     FreeText(&port->userName);
     FreeText(&port->documentName);
 }

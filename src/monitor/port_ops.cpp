@@ -131,14 +131,23 @@ BOOL WINAPI ReadPort(HANDLE, LPBYTE, DWORD, LPDWORD read)
 BOOL WINAPI GetPrinterDataFromPort(HANDLE handle, DWORD controlId, LPSTR valueName, LPSTR inBuffer, DWORD inSize,
                                    LPSTR outBuffer, DWORD outSize, LPDWORD returned)
 {
+    // The query works on a duplicate taken under the lock: the job may close
+    // its spool file meanwhile.
     MonitorLock();
     PortRecord* port = IsListedPort(handle) ? static_cast<PortRecord*>(handle) : nullptr;
     bool open = port && HasPortFlag(port, PORT_DOC_OPEN) && !(valueName && valueName[0]);
-    HANDLE file = open ? port->spoolFile : INVALID_HANDLE_VALUE;
+    HANDLE file = INVALID_HANDLE_VALUE;
+    if (open && port->spoolFile != INVALID_HANDLE_VALUE &&
+        !DuplicateHandle(GetCurrentProcess(), port->spoolFile, GetCurrentProcess(), &file, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        file = INVALID_HANDLE_VALUE;
     MonitorUnlock();
     if (file == INVALID_HANDLE_VALUE)
         return FALSE;
-    return DeviceIoControl(file, controlId, inBuffer, inSize, outBuffer, outSize, returned, nullptr);
+    BOOL result = DeviceIoControl(file, controlId, inBuffer, inSize, outBuffer, outSize, returned, nullptr);
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    SetLastError(error);
+    return result;
 }
 
 BOOL WINAPI SetPortTimeOuts(HANDLE, LPCOMMTIMEOUTS, DWORD)

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "monitor/monitor.h"
 #include "text/catalogue.h"
 
 bool SpoolDirectory(char* directory, DWORD size)
@@ -66,4 +67,14 @@ HANDLE CreateSpoolFile(const char* path, bool keep)
     if (!CreateDirectoryA(directory, nullptr))
         return INVALID_HANDLE_VALUE;
     return CreateOnce(path, keep);
+}
+
+void CloseSpoolFile(PortRecord* port)
+{
+    MonitorLock();
+    HANDLE file = port->spoolFile;
+    port->spoolFile = INVALID_HANDLE_VALUE;
+    MonitorUnlock();
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
 }

@@ -15,3 +15,10 @@ bool SpoolFilePath(DWORD jobId, bool fullId, char* path, DWORD size);
 // directory is missing it is made and the file tried once more. A kept file
 // (e-mail) stays after closing; every other one is deleted on close.
 HANDLE CreateSpoolFile(const char* path, bool keep);
+
+struct PortRecord;
+
+// Closes the job's spool file once. The handle is taken from the record
+// under the monitor lock, so that GetPrinterDataFromPort never uses a
+// handle being closed.
+void CloseSpoolFile(PortRecord* port);
