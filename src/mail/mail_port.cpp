@@ -135,6 +135,9 @@ BOOL MailSendJob(PortRecord* port, const BYTE*, DWORD length, DWORD* count)
         code = RunMailer(mail->spoolPath);
         DeleteFileA(paramsPath);
     }
+    // The mailer has ended (or never ran): nobody reads the job's file any more.
+    if (mail)
+        DeleteFileA(mail->spoolPath);
     port->errorCode = code;
     if (code == MAILER_SENT)
         return TRUE;

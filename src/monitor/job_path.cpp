@@ -228,10 +228,13 @@ static bool PrepareJob(PortRecord* port, const char* target, DWORD jobId)
 
 static bool OpenSpoolFile(PortRecord* port)
 {
-    char path[MAX_PATH];
-    if (!SpoolFilePath(port->jobId, false, path, sizeof path))
-        return false;
+    // An e-mail job's file outlives its handle until the mailer has read it:
+    // it is named with the full job ID, so that no later job with the same
+    // last three digits can take the name meanwhile.
     bool keep = port->protocol == PROTOCOL_EMAIL;
+    char path[MAX_PATH];
+    if (!SpoolFilePath(port->jobId, keep, path, sizeof path))
+        return false;
     HANDLE file = CreateSpoolFile(path, keep);
     if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) {
         // Another live job has the same three-digit name: use the full job ID.
