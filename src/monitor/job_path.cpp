@@ -381,6 +381,12 @@ static BOOL SendSpoolFile(PortRecord* port, BYTE* buffer, DWORD size)
     if (!SetFilePointerEx(port->spoolFile, offset, nullptr, FILE_BEGIN))
         return FALSE;
     port->jobSize = port->bytesSpooled;
+    if (port->bytesSpooled == 0) {
+        // An empty job still goes to the server: the sender opens the job
+        // and sends no data, so that a wrong host or queue shows.
+        DWORD count = 0;
+        return port->send(port, buffer, 0, &count);
+    }
     for (;;) {
         DWORD read = 0;
         BOOL ok = ReadFile(port->spoolFile, buffer, size, &read, nullptr);
@@ -397,6 +403,14 @@ static BOOL SendSpoolFile(PortRecord* port, BYTE* buffer, DWORD size)
                 return FALSE;
         }
     }
+}
+
+// An LPR or IPP job that got no bytes at all, streamed or not: its sender
+// was never called.
+static bool IsUnsentEmptyJob(const PortRecord* port)
+{
+    return (port->protocol == PROTOCOL_LPR || port->protocol == PROTOCOL_IPP) && port->bytesSpooled == 0 &&
+           port->bytesSent == 0 && port->spoolFile != INVALID_HANDLE_VALUE && !HasPortFlag(port, PORT_WRITE_FAILED);
 }
 
 // The replay loop: sends the spool file until it is delivered, the user
@@ -443,6 +457,8 @@ BOOL WINAPI EndDocPort(HANDLE handle)
     // stands for a failure that left none.
     SetLastError(0);
     BOOL result = TRUE;
+    if (IsUnsentEmptyJob(port))
+        port->sendFromSpool = 1; // sent from its (empty) spool file, with the retries of a replay
     if (HasPortFlag(port, PORT_WRITE_FAILED))
         result = FALSE; // the spooler was told; the job is incomplete
     else if (port->sendFromSpool == 1)
