@@ -128,7 +128,19 @@ void DrainPeer(PortRecord* port, SOCKET s, DWORD limit)
     DWORD start = GetTickCount();
     char scratch[kDrainBufferSize];
     bool done = false;
-    while (!done && !(port && IsJobDeletingNow(port))) {
+    // The job's status cache is looked at every round, the spooler asked at
+    // most once per readiness slice (not once per buffer drained).
+    DWORD asked = start;
+    bool deleting = port && IsJobDeletingNow(port);
+    while (!done && !deleting) {
+        if (port && Elapsed(asked) >= g_timing.readinessWait) {
+            asked = GetTickCount();
+            deleting = IsJobDeletingNow(port);
+        } else if (port) {
+            deleting = IsJobDeleting(port) != FALSE;
+        }
+        if (deleting)
+            break;
         DWORD left = Remaining(limit, start);
         if (left == 0)
             break;
