@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "ipp/status_watcher.h"
 #include "monitor/config_store.h"
 #include "monitor/email_job.h"
 #include "monitor/error_reporter.h"
@@ -116,19 +117,27 @@ static bool IsRegisteredPort(const char* name)
     return found;
 }
 
-static void ResetConnections(PortRecord* port)
+// A connection left open by an earlier job is reset, never forgotten; an
+// earlier IPP job's status watcher is stopped first, so that the settings
+// record it uses can be replaced. False (ERROR_BUSY) when that watcher does
+// not end: the record then stays as it is.
+static bool ResetConnections(PortRecord* port)
 {
-    // A connection left open by an earlier job is reset, never forgotten.
     if (LprSettings* lpr = LprOf(port))
         CloseConnection(port, &lpr->connection, CLOSE_ABORT);
     if (RawSettings* raw = RawOf(port))
         CloseConnection(port, &raw->connection, CLOSE_ABORT);
     if (IppSettings* ipp = IppOf(port)) {
-        ipp->connection = INVALID_SOCKET;
-        ipp->statusConnection = INVALID_SOCKET;
+        if (!StopStatusWatcher(port)) {
+            SetLastError(ERROR_BUSY);
+            return false;
+        }
+        CloseConnection(port, &ipp->connection, CLOSE_ABORT);
+        CloseConnection(port, &ipp->statusConnection, CLOSE_ABORT);
         ipp->jobIdentifier = 0;
         ipp->accepting = 0;
     }
+    return true;
 }
 
 static void ResetJobFields(PortRecord* port, DWORD jobId)
@@ -204,6 +213,8 @@ static const char* TargetName(PortRecord* port, DWORD level, const BYTE* docInfo
 // Settings, sender and job fields of the new job. False (last error set) on failure.
 static bool PrepareJob(PortRecord* port, const char* target, DWORD jobId)
 {
+    if (!ResetConnections(port))
+        return false;
     if (IsRegisteredPort(target)) {
         LONG error = ReadPortSettings(port, target);
         if (error == ERROR_NOT_ENOUGH_MEMORY) {
@@ -219,7 +230,6 @@ static bool PrepareJob(PortRecord* port, const char* target, DWORD jobId)
     }
     DWORD protocol = port->protocol <= PROTOCOL_FILE ? port->protocol : PROTOCOL_FILE;
     port->send = g_senders[protocol].send;
-    ResetConnections(port);
     ResetJobFields(port, jobId);
     if (EmailSettings* mail = protocol == PROTOCOL_EMAIL ? EmailOf(port) : nullptr)
         PrepareEmailJob(mail, jobId);
