@@ -27,7 +27,10 @@ uint32_t FailedResponseError(uint32_t code)
 
 bool QueryPrinterOutcome(int kind, bool exchangeOk, uint32_t accepting, uint32_t* errorCode)
 {
-    if (exchangeOk && kind == IPP_QUERY_CHECK && accepting == 0) {
+    // A printer that does not accept jobs refuses this one whatever its
+    // state: the answer of a processing or stopped printer counts here too.
+    const bool answered = exchangeOk || *errorCode == IPP_ERR_PROCESSING || *errorCode == IPP_ERR_STOPPED;
+    if (answered && kind == IPP_QUERY_CHECK && accepting == 0) {
         exchangeOk = false;
         *errorCode = IPP_ERR_NOT_ACCEPTING;
     }
