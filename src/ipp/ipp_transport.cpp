@@ -234,12 +234,17 @@ HttpOutcome ReceiveResponse(PortRecord* port, SOCKET s, BOOL watchCancel, HttpRe
         }
         // The room is at most the parser's buffer.
         DWORD got = transport.receive(port, s, space, static_cast<DWORD>(room), watchCancel);
-        if (got > 0)
+        if (got > 0) {
             outcome = HttpReceived(parser, got);
-        else if (port->errorCode == ERR_CONNECTION_LOST)
-            outcome = HttpEndOfStream(parser); // the peer closed (or reset)
-        else
+        } else if (port->errorCode == ERR_PEER_CLOSED) {
+            port->errorCode = 0;
+            outcome = HttpEndOfStream(parser); // a clean close may end the body
+        } else {
+            // A reset never ends a body: what came of the response is unusable.
+            if (port->errorCode == ERR_CONNECTION_LOST && parser->anyByte)
+                port->errorCode = ERR_IPP_SEND;
             return HTTP_ERROR; // time-out or cancellation: the code stays
+        }
         if (outcome == HTTP_ERROR)
             port->errorCode = parser->error;
     }

@@ -252,7 +252,11 @@ static DWORD Receive(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, B
             if (step == RECEIVE_GOT)
                 return received;
             peerClosed = step == RECEIVE_CLOSED;
-            if (step == RECEIVE_FAILED || (peerClosed && (closeEnds || port->receiveTimeout == NO_TIMEOUT))) {
+            if (peerClosed && closeEnds) {
+                port->errorCode = ERR_PEER_CLOSED;
+                return 0;
+            }
+            if (step == RECEIVE_FAILED || (peerClosed && port->receiveTimeout == NO_TIMEOUT)) {
                 port->errorCode = ERR_CONNECTION_LOST;
                 return 0;
             }

@@ -35,8 +35,13 @@ BOOL SendWithTimeout(PortRecord* port, SOCKET s, const BYTE* data, DWORD length,
 // failure (error code 1 or 2 as above; unchanged on cancellation).
 DWORD ReceiveWithTimeout(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, BOOL watchCancel);
 
-// As ReceiveWithTimeout, but a peer that has closed ends the receive at once
-// with error code 1 (an HTTP response without a length ends that way).
+// The code ReceiveUntilClosed leaves when the peer closed cleanly. Its reader
+// turns it into the end of the body at once; it never reaches the reporter.
+const DWORD ERR_PEER_CLOSED = 3;
+
+// As ReceiveWithTimeout, but a peer that has closed cleanly ends the receive
+// at once with ERR_PEER_CLOSED (an HTTP response without a length ends that
+// way); a reset is code 1 as above.
 DWORD ReceiveUntilClosed(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, BOOL watchCancel);
 
 // SendWithTimeout in pieces of at most 16384 bytes; length 0 succeeds at once.
