@@ -111,9 +111,8 @@ bool CountedBodyComplete(const PortRecord* port, const IppSettings* ipp)
            port->bytesSent == port->jobSize;
 }
 
-} // namespace
-
-BOOL IppQueryOn(PortRecord* port, int kind, SOCKET* connection)
+// One Get-Printer-Attributes exchange on *connection (see IppQueryOn).
+BOOL QueryOnce(PortRecord* port, int kind, SOCKET* connection)
 {
     IppReply reply = {};
     BOOL ok = IppConnect(port, connection, CLOSE_KEEP_TRANSFER);
@@ -129,6 +128,21 @@ BOOL IppQueryOn(PortRecord* port, int kind, SOCKET* connection)
     bool answered = reply.decoded || code == IPP_ERR_NOT_AUTHENTICATED;
     IppClose(port, connection, answered ? CLOSE_KEEP_TRANSFER : CLOSE_KEEP_TRANSFER | CLOSE_ABORT);
     Sleep(g_timing.ippRequestPause);
+    return ok;
+}
+
+} // namespace
+
+BOOL IppQueryOn(PortRecord* port, int kind, SOCKET* connection)
+{
+    BOOL ok = QueryOnce(port, kind, connection);
+    // A printer that refuses IPP/1.0 is asked again in 1.1, as is every later
+    // request of the port (they are encoded alike in both versions).
+    IppSettings* ipp = IppOf(port);
+    if (!ok && ipp && ipp->minorVersion == 0 && port->errorCode == IPP_ERR_VERSION_NOT_SUPPORTED) {
+        ipp->minorVersion = 1;
+        ok = QueryOnce(port, kind, connection);
+    }
     return ok;
 }
 

@@ -17,6 +17,7 @@ const uint32_t IPP_ERR_NO_ANSWER = 105;      // no response in time
 const uint32_t IPP_ERR_NOT_ACCEPTING = 106;  // printer-is-accepting-jobs false
 const uint32_t IPP_ERR_NOT_AUTHENTICATED = 0x0402; // HTTP 401 (1026)
 const uint32_t IPP_ERR_NOT_AUTHORIZED = 0x0403;    // 1027
+const uint32_t IPP_ERR_VERSION_NOT_SUPPORTED = 0x0503; // the printer refuses the request's IPP version
 
 // HTTP status of a final response: 2xx 0, 401 1026, any other 102.
 uint32_t HttpStatusError(uint32_t status);

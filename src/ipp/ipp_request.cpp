@@ -25,7 +25,7 @@ void PutKeywordValues(ByteWriter* writer, const char* first, const char* second,
 // Header, printer-uri and (with a user name) requesting-user-name.
 void PutCommonAttributes(ByteWriter* writer, uint16_t operation, const IppRequestFields& fields)
 {
-    PutRequestHeader(writer, operation, fields.requestId, fields.language, IPP_TAG_OPERATION);
+    PutRequestHeader(writer, operation, fields.requestId, fields.language, IPP_TAG_OPERATION, fields.minorVersion);
     const char* url = fields.url != nullptr ? fields.url : "";
     PutAttribute(writer, "printer-uri", IPP_TAG_URI, url, strnlen(url, kIppUrlMax));
     if (fields.userName != nullptr)
@@ -74,11 +74,11 @@ uint32_t ValidRequestId(uint32_t counter) { return counter >= 1 && counter <= kR
 uint32_t NextRequestId(uint32_t id) { return id >= 1 && id < kRequestIdLast ? id + 1 : 1; }
 
 size_t PutRequestHeader(ByteWriter* writer, uint16_t operation, uint32_t requestId, const char* language,
-                        uint8_t groupTag)
+                        uint8_t groupTag, uint8_t minorVersion)
 {
     const size_t start = writer->length;
-    PutByte(writer, 1); // version 1.0
-    PutByte(writer, 0);
+    PutByte(writer, 1); // version 1.0, or 1.1
+    PutByte(writer, minorVersion == 1 ? 1 : 0);
     PutUint16(writer, operation);
     PutUint32(writer, requestId);
     PutByte(writer, groupTag);

@@ -76,12 +76,14 @@ struct IppRequestFields {
     const char* documentName; // OEM text or null: job-name and document-name
     bool jobSheets;           // Print-Job asks for job-sheets "standard"
     const OemCodec* codec;    // OEM -> UTF-16 step for the names
+    uint8_t minorVersion;     // 0 (IPP/1.0), or 1 for a printer that refuses 1.0
 };
 
-// Version 1.0, operation, request id, the group tag, attributes-charset
-// "utf-8" and attributes-natural-language. Returns the bytes written.
+// Version 1.minorVersion, operation, request id, the group tag,
+// attributes-charset "utf-8" and attributes-natural-language. Returns the
+// bytes written.
 size_t PutRequestHeader(ByteWriter* writer, uint16_t operation, uint32_t requestId, const char* language,
-                        uint8_t groupTag);
+                        uint8_t groupTag, uint8_t minorVersion = 0);
 
 // One attribute: value tag, name-length, name (none: a further value of the
 // attribute before), value-length and value. valueLength 0 takes the value's

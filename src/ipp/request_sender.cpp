@@ -47,6 +47,7 @@ IppRequestFields RequestFields(PortRecord* port, IppSettings* ipp)
     fields.documentName = port->documentName;
     fields.jobSheets = ipp->jobSheets != 0;
     fields.codec = SystemOemCodec();
+    fields.minorVersion = static_cast<uint8_t>(ipp->minorVersion);
     return fields;
 }
 

@@ -85,6 +85,9 @@ struct IppSettings {
     // the printer's answer to the job (IPP_RESPONSE_*).
     DWORD lastChunkSent;
     DWORD jobResponse;
+    // The IPP minor version the port's requests carry: 0, or 1 once the
+    // printer answered a 1.0 request with version-not-supported.
+    DWORD minorVersion;
     // The record the status watcher's exchanges run on, while it runs
     // (changed under the monitor lock): a stop marks it cancelled.
     struct PortRecord* watcherRecord;
