@@ -7,6 +7,7 @@
 #include "mail/mail_params.h"
 #include "monitor/error_reporter.h"
 #include "monitor/monitor.h"
+#include "monitor/private_files.h"
 #include "monitor/spool_file.h"
 #include "text/catalogue.h"
 
@@ -64,7 +65,7 @@ DWORD WriteParamsFile(const EmailSettings* mail, const char* path)
     if (code == 0) {
         WriteMailParams(*params, image);
         SecureZeroMemory(params->authPass, sizeof params->authPass);
-        HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreatePrivateFile(path, FILE_ATTRIBUTE_NORMAL);
         DWORD written = 0;
         BOOL ok = file != INVALID_HANDLE_VALUE && WriteFile(file, image, kMailParamsSize, &written, nullptr) &&
                   written == kMailParamsSize;

@@ -392,8 +392,8 @@ static BOOL SendSpoolFile(PortRecord* port, BYTE* buffer, DWORD size)
         return FALSE;
     port->jobSize = port->bytesSpooled;
     if (port->bytesSpooled == 0) {
-        // An empty job still goes to the server: the sender opens the job
-        // and sends no data, so that a wrong host or queue shows.
+        // An empty job still goes to the server: the sender is called once
+        // without data, so that a wrong host or queue shows.
         DWORD count = 0;
         return port->send(port, buffer, 0, &count);
     }
@@ -415,11 +415,12 @@ static BOOL SendSpoolFile(PortRecord* port, BYTE* buffer, DWORD size)
     }
 }
 
-// An LPR or IPP job that got no bytes at all, streamed or not: its sender
-// was never called.
+// A network job that got no bytes at all, streamed or not: its sender was
+// never called.
 static bool IsUnsentEmptyJob(const PortRecord* port)
 {
-    return (port->protocol == PROTOCOL_LPR || port->protocol == PROTOCOL_IPP) && port->bytesSpooled == 0 &&
+    return (port->protocol == PROTOCOL_LPR || port->protocol == PROTOCOL_IPP || port->protocol == PROTOCOL_RAW) &&
+           port->bytesSpooled == 0 &&
            port->bytesSent == 0 && port->spoolFile != INVALID_HANDLE_VALUE && !HasPortFlag(port, PORT_WRITE_FAILED);
 }
 

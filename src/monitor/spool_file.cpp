@@ -4,7 +4,10 @@
 #include <cstring>
 
 #include "monitor/monitor.h"
+#include "monitor/private_files.h"
 #include "text/catalogue.h"
+
+const char kTempSpoolFolder[] = "DWLSpool";
 
 bool SpoolDirectory(char* directory, DWORD size)
 {
@@ -17,13 +20,15 @@ bool SpoolDirectory(char* directory, DWORD size)
         const char* separator = install[end - 1] == '\\' ? "" : "\\";
         length = snprintf(directory, size, "%s%sSpool", install, separator);
     } else {
+        // The temporary folder may be shared with other accounts: the files
+        // go into a private folder of their own there.
         char temp[MAX_PATH + 1];
         DWORD got = GetTempPathA(sizeof temp, temp);
         if (got == 0 || got >= sizeof temp)
             return false;
         if (temp[got - 1] == '\\')
             temp[got - 1] = '\0';
-        length = snprintf(directory, size, "%s", temp);
+        length = snprintf(directory, size, "%s\\%s", temp, kTempSpoolFolder);
     }
     return length > 0 && static_cast<DWORD>(length) < size;
 }
@@ -47,26 +52,17 @@ bool SpoolFilePath(DWORD jobId, bool fullId, char* path, DWORD size)
     return true;
 }
 
-static HANDLE CreateOnce(const char* path, bool keep)
-{
-    DWORD attributes = FILE_ATTRIBUTE_NORMAL | (keep ? 0 : FILE_FLAG_DELETE_ON_CLOSE);
-    return CreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr);
-}
-
 HANDLE CreateSpoolFile(const char* path, bool keep)
 {
-    HANDLE file = CreateOnce(path, keep);
-    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PATH_NOT_FOUND)
-        return file;
     char directory[MAX_PATH];
     lstrcpynA(directory, path, sizeof directory);
     char* slash = strrchr(directory, '\\');
     if (!slash)
         return INVALID_HANDLE_VALUE;
     *slash = '\0';
-    if (!CreateDirectoryA(directory, nullptr))
+    if (!MakePrivateDirectory(directory))
         return INVALID_HANDLE_VALUE;
-    return CreateOnce(path, keep);
+    return CreatePrivateFile(path, FILE_ATTRIBUTE_NORMAL | (keep ? 0 : FILE_FLAG_DELETE_ON_CLOSE));
 }
 
 void CloseSpoolFile(PortRecord* port)

@@ -214,11 +214,12 @@ BOOL LprSendEnd(PortRecord* port)
     return LprCommand(port, &end, 1);
 }
 
-BOOL LprOpenJob(PortRecord* port)
+namespace {
+
+// Connects and asks the queue to receive a job; FALSE with the error code of
+// the step that failed.
+BOOL StartReceiveJob(PortRecord* port, LprSettings* lpr)
 {
-    LprSettings* lpr = LprOf(port);
-    if (!lpr)
-        return FALSE;
     // A connection of an earlier attempt is reset before the new one replaces it.
     CloseConnection(port, &lpr->connection, CLOSE_ABORT);
     lpr->byteCounted = 0;
@@ -236,10 +237,37 @@ BOOL LprOpenJob(PortRecord* port)
             port->errorCode = ERR_LPR_RETRY_SILENT;
         return FALSE;
     }
+    return SendReceiveJob(port, command, length);
+}
+
+// A job without data: the queue is asked to receive a job and then told to
+// abort it. A wrong host or queue shows as for any job, and no server is
+// left holding a job of no data (LPRng reads a data file announced with
+// length 0 until the connection closes).
+BOOL CheckQueueForEmptyJob(PortRecord* port, LprSettings* lpr)
+{
+    BOOL ok = StartReceiveJob(port, lpr);
+    if (ok) {
+        DWORD sent = 0;
+        ok = SendAll(port, lpr->connection, reinterpret_cast<const BYTE*>(kLprAbortJob), 2, &sent, TRUE);
+    }
+    if (!ok && port->errorCode != ERR_LPR_QUEUE)
+        port->errorCode = ERR_LPR_RETRY_SILENT;
+    CloseConnection(port, &lpr->connection, ok ? CLOSE_GRACEFUL : CLOSE_ABORT);
+    return ok;
+}
+
+} // namespace
+
+BOOL LprOpenJob(PortRecord* port)
+{
+    LprSettings* lpr = LprOf(port);
+    if (!lpr)
+        return FALSE;
     HeaderNames names;
     LocalHostName(names.host, sizeof names.host);
     names.number = LprJobNumber(port->jobId);
-    BOOL ok = SendReceiveJob(port, command, length) && SendControlFile(port, names) && SendDataFileCommand(port, lpr, names);
+    BOOL ok = StartReceiveJob(port, lpr) && SendControlFile(port, names) && SendDataFileCommand(port, lpr, names);
     if (ok) {
         MonitorLock();
         SetPortFlags(port, PORT_TRANSFER_STARTED);
@@ -256,6 +284,9 @@ BOOL LprWrite(PortRecord* port, const BYTE* data, DWORD length, DWORD*)
     port->errorCode = 0;
     if (!lpr)
         return FALSE;
+    // The job path hands an empty job over as one call without data.
+    if (length == 0 && port->bytesSent == 0 && port->jobSize == 0 && port->sendFromSpool == 1)
+        return CheckQueueForEmptyJob(port, lpr);
     BOOL ok = port->bytesSent != 0 || LprOpenJob(port);
     if (ok && lpr->connection == INVALID_SOCKET)
         ok = FALSE; // the connection of this job is gone: restart from the top

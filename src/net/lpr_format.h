@@ -27,6 +27,8 @@ extern const char kLprStreamedLength[];
 
 const unsigned char kLprReceiveJob = 0x02;     // command, and the control-file sub-command
 const unsigned char kLprReceiveDataFile = 0x03;
+// The abort-job sub-command: the server discards what it received of the job.
+const char kLprAbortJob[] = "\x01\n";
 
 // The job number of a spooler job ID: the ID modulo 1000 (printed with 3 digits).
 unsigned LprJobNumber(uint32_t jobId);

@@ -70,9 +70,9 @@ TEST_F(LprngTest, LargeJobLandsByteForByte)
     EXPECT_EQ(FirstDifference(landed, data), std::string::npos);
 }
 
-TEST_F(LprngTest, EmptyJobSucceedsWithoutAJobOnTheServer)
+TEST_F(LprngTest, EmptyJobChecksTheQueueAndLeavesNoJobOnTheServer)
 {
-    // LPRng drops a job whose data file is empty; nothing is sent at all.
+    // The queue is asked to receive a job, which is aborted at once.
     ASSERT_TRUE(StartLprng(&lpd)) << lpd.error;
     AddPort("EMPTY", 0);
     ASSERT_TRUE(m.Load());

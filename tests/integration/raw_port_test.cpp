@@ -114,9 +114,12 @@ TEST_F(RawPort, JobsOfEverySizeArriveByteExactOneConnectionEach)
         EXPECT_EQ(FirstDifference(received, data), std::string::npos) << "job of " << data.size() << " bytes";
     }
 
-    // A job that writes nothing opens no connection: only the next job's file appears.
+    // A job that writes nothing still connects once, so that a wrong address
+    // shows, and sends nothing.
     Start();
     EXPECT_TRUE(m.table().pfnEndDocPort(handle));
+    ASSERT_TRUE(peer.WaitFiles("conn-", ".bin", seen.size() + 1)) << peer.error;
+    EXPECT_EQ(peer.ReadAll(NewCapture(peer, &seen)), "");
     ASSERT_TRUE(Print("after"));
     ASSERT_TRUE(peer.WaitFiles("conn-", ".bin", seen.size() + 1)) << peer.error;
     EXPECT_EQ(peer.ReadAll(NewCapture(peer, &seen)), "after");
