@@ -144,6 +144,7 @@ static void ResetJobFields(PortRecord* port, DWORD jobId)
 {
     SharedWrite(&port->jobStatus, 0);
     port->bytesSent = 0;
+    port->replayDropped = 0;
     port->bytesSpooled = 0;
     port->jobSize = 0;
     port->errorCode = 0;
@@ -314,6 +315,14 @@ static bool SpoolBlock(PortRecord* port, const BYTE* data, DWORD size, DWORD* wr
 {
     *written = 0;
     if (size > 0xFFFFFFFFu - port->bytesSpooled) {
+        if (port->sendFromSpool == 0) {
+            // A streamed job longer than the copy can count goes on without
+            // it: it can no longer be replayed, but it can be sent.
+            CloseSpoolFile(port);
+            port->replayDropped = 1;
+            *written = size;
+            return true;
+        }
         SetLastError(ERROR_ARITHMETIC_OVERFLOW);
         return false;
     }
@@ -334,6 +343,11 @@ static bool SpoolBlock(PortRecord* port, const BYTE* data, DWORD size, DWORD* wr
 // A streamed block that the sender could not deliver.
 static bool StreamFailed(PortRecord* port)
 {
+    if (port->replayDropped) {
+        // The replay copy was given up (a job past 4 GiB): the job fails.
+        SetPortFlags(port, PORT_WRITE_FAILED);
+        return false;
+    }
     if (port->protocol == PROTOCOL_LPR) {
         ChangeJobStatus(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, nullptr);
         port->sendFromSpool = 1;
@@ -403,7 +417,7 @@ static BOOL SendSpoolFile(PortRecord* port, BYTE* buffer, DWORD size)
         if (!ok || read == 0)
             return ok;
         DWORD count = 0;
-        DWORD before = port->bytesSent;
+        ULONGLONG before = port->bytesSent;
         if (!port->send(port, buffer, read, &count))
             return FALSE;
         // A sender that took less than the block continues where it stopped.

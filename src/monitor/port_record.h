@@ -135,7 +135,8 @@ struct PortRecord {
     HANDLE spoolFile;
     DWORD bytesSpooled;
     DWORD jobSize;
-    DWORD bytesSent;
+    ULONGLONG bytesSent; // a streamed job may pass 4 GiB
+    DWORD replayDropped; // the streamed job passed what its spool copy can hold
     DWORD sendFromSpool;
     DWORD printerAttributes;
     DWORD receiveTimeout;
