@@ -1,5 +1,5 @@
 // The Raw sender against real peers on loopback: the socat sink and the
-// fault server (stall). The sender runs on a thread of its own, the
+// fault server (stall, and a job deleted during the stall). The sender runs on a thread of its own, the
 // error reporter shows its real window, and the test drives the peer.
 // Timing is scaled by 100: the error window retries by itself after 100 ms.
 #include <gtest/gtest.h>
@@ -83,11 +83,6 @@ struct RawSender : PortFixture {
         raw->portNumber = tcpPort;
         return tcpPort;
     }
-
-    bool EventSeen(const PeerProcess& peer, const std::string& prefix)
-    {
-        return peer.ReadAll("events.log").find(prefix) != std::string::npos;
-    }
 };
 
 TEST_F(RawSender, AStalledPrinterThatResumesGetsExactlyTheRestAndTheCountCoversTheCall)
@@ -162,6 +157,33 @@ TEST_F(RawSender, ConnectFailuresEndTheWriteAtOnce)
     EXPECT_FALSE(RawWrite(port, reinterpret_cast<const BYTE*>("x"), 1, &count));
     EXPECT_EQ(port->errorCode, 0u);
     EXPECT_EQ(raw->connection, INVALID_SOCKET);
+}
+
+TEST_F(RawSender, DeletingTheJobWhileTheReporterWaitsEndsTheWriteWithAnAbort)
+{
+    PeerProcess peer("raw-delete");
+    StartPeer(&peer, false, "--mode stall --after 0 --rcvbuf 4096 --stall-seconds 30");
+    std::string data = TestPattern(kLargeJob, 5);
+    DWORD count = 0;
+    UiThread* sender = Write(data, &count);
+    ASSERT_NE(WaitDialog(0, kWindowCaption, IDC_RETRY, kJobBoundMs), nullptr);
+
+    // What the job watcher does when the spooler deletes the job.
+    StandinDeleteJob(job);
+    InterlockedOr(&port->jobStatus, JOB_STATUS_DELETING);
+    INT_PTR result = TRUE;
+    ASSERT_TRUE(JoinUiThread(sender, &result, kJobBoundMs));
+    EXPECT_EQ(result, FALSE);
+    EXPECT_EQ(raw->connection, INVALID_SOCKET) << "the connection is aborted";
+    EXPECT_LT(count, data.size());
+    EXPECT_EQ(port->sendFromSpool, 0u) << "a deleted job is not replayed";
+
+    // The printer sees the connection end after a part of the job.
+    peer.Touch("resume");
+    ASSERT_TRUE(peer.WaitFiles("conn-", ".bin", 1)) << peer.error;
+    std::string received = peer.ReadAll("conn-1.bin");
+    EXPECT_LT(received.size(), data.size());
+    EXPECT_EQ(received, data.substr(0, received.size()));
 }
 
 } // namespace

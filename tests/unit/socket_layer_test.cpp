@@ -242,35 +242,6 @@ TEST_F(SocketLayer, AResetFailsSendAndReceiveWithCode1)
     EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_CONNECTION_LOST));
 }
 
-TEST_F(SocketLayer, DeletingTheJobEndsAStalledSendOrReceiveWithinOneSlice)
-{
-    Link link;
-    ASSERT_TRUE(Connect(&link, 8192, 4096));
-    std::string data = TestPattern(16 * 1024 * 1024);
-    DWORD deletedAt = 0;
-    std::thread deleter([&] {
-        Sleep(300);
-        deletedAt = GetTickCount();
-        InterlockedOr(&port->jobStatus, JOB_STATUS_DELETING);
-    });
-    DWORD sent = 0;
-    BOOL ok = Send(link.client, data, &sent);
-    DWORD ended = GetTickCount();
-    deleter.join();
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(port->errorCode, kUntouched) << "a deleted job leaves no error code";
-    EXPECT_LE(ended - deletedAt, g_timing.readinessWait + 250) << "one slice, plus scheduling";
-
-    BYTE buffer[16];
-    EXPECT_EQ(ReceiveWithTimeout(port, link.client, buffer, sizeof buffer, TRUE), 0u);
-    EXPECT_EQ(port->errorCode, kUntouched);
-
-    // Without the watch, deletion does not end the send: its time-out does.
-    port->sendTimeout = 300;
-    EXPECT_FALSE(Send(link.client, data, &sent, FALSE, 1024 * 1024));
-    EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_TIMEOUT));
-}
-
 TEST_F(SocketLayer, AnAbortCloseResetsAndAGracefulCloseSendsTheEnd)
 {
     Link aborted;
