@@ -78,6 +78,8 @@ TEST(HttpParserTest, EveryResponseAtEverySplit)
         // Chunked wins over Content-Length in either order.
         {k200 + "Content-Length: 99\r\nTransfer-Encoding: chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n", false,
          {HTTP_COMPLETE, 0, 200, "x"}},
+        {k200 + "Transfer-Encoding: chunked\r\nContent-Length: 99\r\n\r\n1\r\nx\r\n0\r\n\r\n", false,
+         {HTTP_COMPLETE, 0, 200, "x"}},
         // Interim responses in front of the final one.
         {"HTTP/1.1 100 Continue\r\n\r\n" + k200 + "Content-Length: 2\r\n\r\nok", false, {HTTP_COMPLETE, 0, 200, "ok"}},
         {"HTTP/1.1 100 Continue\r\nX: y\r\n\r\nHTTP/1.1 102 P\r\n\r\n" + k200 + "Content-Length: 0\r\n\r\n", false,
@@ -92,11 +94,14 @@ TEST(HttpParserTest, EveryResponseAtEverySplit)
         // A response must fit 16384 bytes.
         {k200 + "Content-Length: 16342\r\n\r\n" + big, false, {HTTP_COMPLETE, 0, 200, big}},
         {k200 + "Content-Length: 16343\r\n\r\n", false, kMalformed},
+        {k200 + "\r\n" + big, true, {HTTP_COMPLETE, 0, 200, big}},
         {k200 + "\r\n" + big + big, true, kMalformed},
         {"", true, {HTTP_ERROR, 1, 0, ""}},
         {"HTTP/1.1 2", true, kMalformed},
         // Malformed status lines, lengths, codings and line ends.
         {"HTTP/1.1 20 OK\r\n\r\n", false, kMalformed},
+        {"HTTP/1.1200 OK\r\n\r\n", false, kMalformed},
+        {"HTTP/1.1 200 OK\n\r\n", false, kMalformed},
         {"HTTP/2 200 OK\r\n\r\n", false, kMalformed},
         {"http/1.1 200 OK\r\n\r\n", false, kMalformed},
         {"HTTP/1.1 099 OK\r\n\r\n", false, kMalformed},
@@ -105,6 +110,7 @@ TEST(HttpParserTest, EveryResponseAtEverySplit)
         {k200 + "X : y\r\n\r\n", false, kMalformed},
         {k200 + "X: y\r\n folded\r\n\r\n", false, kMalformed},
         {k200 + "Content-Length: -1\r\n\r\n", false, kMalformed},
+        {k200 + "Content-Length: 1 2\r\n\r\n", false, kMalformed},
         {k200 + "Content-Length: +2\r\n\r\n", false, kMalformed},
         {k200 + "Content-Length: 99999999999999999999999\r\n\r\n", false, kMalformed},
         {k200 + "Content-Length: 2\r\nContent-Length: 3\r\n\r\nabc", false, kMalformed},

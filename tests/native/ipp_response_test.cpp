@@ -144,6 +144,8 @@ TEST(IppPolicyTest, Decisions)
     // error or is offline; a stopped one prints and is watched only with an
     // error reason; one not accepting jobs pauses.
     const uint16_t warning = IPP_SEVERITY_WARNING, error = IPP_SEVERITY_ERROR;
+    EXPECT_TRUE(DecidePrinterCheck(true, 0, 0, PRINTER_FLAG_PAPER_OUT).go);
+    EXPECT_EQ(PRINTER_FLAG_PAPER_OUT, DecidePrinterCheck(true, 0, 0, PRINTER_FLAG_PAPER_OUT).printerStatus);
     EXPECT_EQ(PRINTER_FLAG_PROCESSING, DecidePrinterCheck(false, IPP_ERR_PROCESSING, warning, 0).printerStatus);
     EXPECT_EQ(0u, DecidePrinterCheck(false, IPP_ERR_PROCESSING, error, 0).printerStatus);
     EXPECT_EQ(PRINTER_FLAG_OFFLINE, DecidePrinterCheck(false, IPP_ERR_PROCESSING, 0, PRINTER_FLAG_OFFLINE).printerStatus);

@@ -59,7 +59,7 @@ TEST(LprFormatTest, ControlFileGoldenBytesAndItsCommandAnnouncesItsLength)
     EXPECT_EQ("Hpc1\nPalice\nJReport.txt\nfdfA007pc1\nUdfA007pc1\nNReport.txt\n", file);
     EXPECT_EQ("\x02" + std::to_string(file.size()) + " cfA007pc1\n",
               ControlCommand(static_cast<uint32_t>(file.size()), 7, "pc1"));
-    EXPECT_EQ("Hpc1\nP\nJ\nfdfA234pc1\nUdfA234pc1\nN\n", ControlFile("pc1", nullptr, "", 234));
+    EXPECT_EQ("Hpc1\nP\nJ\nfdfA234pc1\nUdfA234pc1\nN\n", ControlFile("pc1", nullptr, nullptr, 234));
     // A line break in a name must not start a control-file line of its own;
     // bytes of a double-byte code page pass unchanged.
     EXPECT_EQ("Hpc 1\nPal ice\nJRe  port  \nfdfA001pc 1\nUdfA001pc 1\nNRe  port  \n",

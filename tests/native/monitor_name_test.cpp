@@ -73,7 +73,7 @@ TEST(MonitorNameTest, KeysFitExactlyOrAreRefusedTogether)
     const struct {
         const char* name;
         size_t monitorSize, portsSize;
-    } refused[] = {{name, 87, 94}, {name, 88, 93}, {"", 88, 94}, {huge.c_str(), 88, 94}};
+    } refused[] = {{name, 87, 94}, {name, 88, 93}, {"", 88, 94}, {nullptr, 88, 94}, {huge.c_str(), 88, 94}};
     for (const auto& c : refused) {
         EXPECT_FALSE(BuildMonitorKeys(c.name, monitorKey.data(), c.monitorSize, portsKey.data(), c.portsSize));
         EXPECT_STREQ("", monitorKey.data());
@@ -99,7 +99,8 @@ TEST(PortKeyTest, FitsExactlyAndRefusesEmptyOrOversizeParts)
         const char* ports;
         const char* port;
         size_t size;
-    } refused[] = {{"A\\Ports", "LPT9:", 13}, {"", "IPP_1", 14}, {"Ports", "", 14}, {"Ports", huge.c_str(), 14}};
+    } refused[] = {{"A\\Ports", "LPT9:", 13}, {"", "IPP_1", 14}, {"Ports", "", 14}, {nullptr, "P", 14},
+                   {"Ports", nullptr, 14}, {"Ports", huge.c_str(), 14}};
     for (const auto& c : refused) {
         key[0] = 'j';
         EXPECT_FALSE(BuildPortKey(c.ports, c.port, key.data(), c.size));
