@@ -206,6 +206,9 @@ TEST_F(ErrorReporter, WindowRetriesByItselfFlashesAndClosesOnSuccess)
     EXPECT_EQ("Fixture printer offline\r\nRetry resumes", ControlText(window, IDC_ERROR_TEXT));
     EXPECT_EQ(static_cast<UINT>(-1), GetMenuState(GetSystemMenu(window, FALSE), SC_CLOSE, MF_BYCOMMAND))
         << "Close stays in the menu";
+    EXPECT_EQ("Fixture retry", ControlText(window, IDC_RETRY));
+    EXPECT_EQ("Fixture cancel", ControlText(window, IDCANCEL));
+    EXPECT_EQ(Warning(), IconOf(window));
     HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, CountFlashes, nullptr, GetWindowThreadProcessId(window, nullptr));
 
     // Nobody answers: after the (scaled) 10 s the sender goes on by itself.

@@ -59,6 +59,7 @@ TEST(PortTable, TemplatesGiveEachProtocolItsInitialValues)
     ASSERT_NE(port, nullptr);
     EXPECT_STREQ(LprOf(port)->host, "printsrv");
     EXPECT_STREQ(LprOf(port)->queue, "lp1");
+    EXPECT_EQ(LprOf(port)->portNumber, 515);
     EXPECT_EQ(LprOf(port)->noByteCount, 0u);
     EXPECT_EQ(LprOf(port)->nonRfcPorts, 1u);
 
