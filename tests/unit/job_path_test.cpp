@@ -328,12 +328,13 @@ TEST_F(JobTest, LocalFilePortsWriteTheDestinationFromItsStart)
     EXPECT_TRUE(fake.connections.empty());
 }
 
-TEST_F(JobTest, AFailedOrPartialSpoolWriteIsCutBackAndFailsTheJob)
+TEST_F(JobTest, AFailedSpoolWriteCountsNothingAndFailsTheJob)
 {
     MakePort("LPR10", PROTOCOL_LPR);
     ASSERT_TRUE(Start(port, 12));
     Write(port, TestPattern(5000));
-    // 100 readable bytes, then an unreadable page: at most those 100 reach the file.
+    // 100 readable bytes, then an unreadable page: Wine's WriteFile refuses
+    // the block (a short write, which the job path cuts back, cannot be made here).
     UnreadableTail bad(100);
     DWORD written = 77;
     EXPECT_FALSE(WritePort(port, bad.block, 4196, &written));
