@@ -1,5 +1,5 @@
 // The Raw sender against real peers on loopback: the socat sink and the
-// fault server (stall, reset). The sender runs on a thread of its own, the
+// fault server (stall, and a job deleted during the stall). The sender runs on a thread of its own, the
 // error reporter shows its real window, and the test drives the peer.
 // Timing is scaled by 100: the error window retries by itself after 100 ms.
 #include <gtest/gtest.h>
@@ -21,7 +21,6 @@
 
 namespace {
 
-const char kPrinter[] = "RawPrinter";
 const char kWindowCaption[] = "Raw test error window";
 const DWORD kDivisor = 100;
 // Hiding a window under Wine without a window manager can take 2 s.
@@ -34,52 +33,32 @@ const char kMessages[] = "[MESSAGE]\r\nTITLE=Raw test box\r\nIDS_LPR_RETRY=Raw t
                          "IDS_LPR_RETRY_TOP=Raw test restart\r\nIDS_WINSOCK_ERROR=Raw test no sockets\r\n";
 const char kDialogs[] = "[TITLE]\r\nRETRY=Raw test error window\r\n";
 
-struct RawSender : ::testing::Test {
-    FreshMonitor monitor;
-    PortRecord* port = nullptr;
+struct RawSender : PortFixture {
     RawSettings* raw = nullptr;
-    DWORD job = 0;
 
     void SetUp() override
     {
-        EnsureWinsock();
+        PortFixture::SetUp();
         monitor.WriteInstallFile(MESSAGE_CATALOGUE, kMessages);
         monitor.WriteInstallFile(DIALOG_CATALOGUE, kDialogs);
-        StandinReset();
-        MonitorHostServices services = StandinServices(kDivisor);
-        InstallHostServices(&services);
         g_timing.errorWindowClosePoll = std::max(g_timing.errorWindowClosePoll, kClosePollForWine);
-        StandinAddPrinter(kPrinter, "RAW1", 0);
-        job = StandinAddJob(kPrinter, "doc", "user", "RAW", 0);
-        port = CreatePortRecord(nullptr, "RAW1", "type", PROTOCOL_RAW);
-        ASSERT_NE(port, nullptr);
+        MakePort("RAW1", PROTOCOL_RAW);
         raw = RawOf(port);
         ASSERT_NE(raw, nullptr);
         lstrcpynA(raw->host, "127.0.0.1", sizeof raw->host);
         port->sendTimeout = port->receiveTimeout = 300;
-        ASSERT_TRUE(g_monitor.host.OpenPrinterA(const_cast<char*>(kPrinter), &port->printer, nullptr));
-        port->jobId = job;
-        InterlockedIncrement(&port->jobGeneration); // as the job's start does
+        OpenJob();
     }
 
     void TearDown() override
     {
-        if (!port)
-            return;
         if (raw->connection != INVALID_SOCKET)
             CloseConnection(port, &raw->connection, CLOSE_ABORT);
         CloseErrorWindow(port);
         if (HWND left = FindDialog(0, nullptr, 0)) {
             EXPECT_TRUE(WaitWindowGone(left)) << "a window stayed open: " << WindowText(left);
         }
-        bool released = WaitUntil([&] { return SharedRead(&port->useCount) == 0; });
-        EXPECT_TRUE(released) << "an error window thread still holds the port";
-        g_monitor.host.ClosePrinter(port->printer);
-        if (released) {
-            MonitorLock();
-            RemovePortRecord(port);
-            MonitorUnlock();
-        }
+        PortFixture::TearDown();
     }
 
     // RawWrite of the whole buffer on a thread of its own.
@@ -93,12 +72,6 @@ struct RawSender : ::testing::Test {
         });
     }
 
-    DWORD JobStatus()
-    {
-        StandinJobView view{};
-        return StandinJob(job, &view) ? view.status : 0;
-    }
-
     // A peer on a free port, ready to accept.
     WORD StartPeer(PeerProcess* peer, bool sink, const std::string& options = "")
     {
@@ -109,11 +82,6 @@ struct RawSender : ::testing::Test {
         EXPECT_TRUE(peer->WaitReady()) << peer->error;
         raw->portNumber = tcpPort;
         return tcpPort;
-    }
-
-    bool EventSeen(const PeerProcess& peer, const std::string& prefix)
-    {
-        return peer.ReadAll("events.log").find(prefix) != std::string::npos;
     }
 };
 
@@ -150,30 +118,6 @@ TEST_F(RawSender, AStalledPrinterThatResumesGetsExactlyTheRestAndTheCountCoversT
     std::string received = peer.ReadAll("conn-1.bin");
     EXPECT_EQ(received.size(), data.size());
     EXPECT_EQ(FirstDifference(received, data), std::string::npos) << "no block may be sent twice or skipped";
-}
-
-TEST_F(RawSender, ALostConnectionAbortsForTheSpoolCopyAndARestartBeginsAnew)
-{
-    PeerProcess peer("raw-reset");
-    StartPeer(&peer, false, "--mode reset --after 100000 --rcvbuf 4096");
-    std::string data = TestPattern(kLargeJob, 4);
-    DWORD count = 0;
-    EXPECT_FALSE(RawWrite(port, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()), &count));
-    EXPECT_EQ(port->errorCode, 0u) << "a lost connection is reported as an unspecified failure";
-    EXPECT_EQ(port->sendFromSpool, 1u);
-    EXPECT_EQ(raw->connection, INVALID_SOCKET);
-    EXPECT_TRUE(HasPortFlag(port, PORT_ERROR_SHOWN));
-    EXPECT_NE(JobStatus() & JOB_STATUS_ERROR, 0u);
-    EXPECT_EQ(FindDialog(0, nullptr, 0), nullptr) << "the job path asks, not the sender";
-
-    // The restart the user chose: from the first byte on a new connection.
-    port->bytesSent = 0;
-    ASSERT_TRUE(RawWrite(port, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()), &count));
-    EXPECT_EQ(count, data.size());
-    EXPECT_TRUE(RawEndJob(port));
-    ASSERT_TRUE(peer.WaitFiles("conn-", ".bin", 2)) << peer.error;
-    EXPECT_EQ(peer.ReadAll("conn-1.bin"), data.substr(0, 100000));
-    EXPECT_EQ(FirstDifference(peer.ReadAll("conn-2.bin"), data), std::string::npos);
 }
 
 TEST_F(RawSender, ReopeningAJobResetsTheConnectionLeftOpenInsteadOfLosingIt)

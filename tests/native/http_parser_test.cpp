@@ -68,7 +68,6 @@ TEST(HttpParserTest, EveryResponseAtEverySplit)
     } cases[] = {
         {k200 + "Content-Length: 5\r\n\r\nhello", false, {HTTP_COMPLETE, 0, 200, "hello"}},
         {k200 + "Content-Length: 5\r\n\r\nhelloEXTRA", false, {HTTP_COMPLETE, 0, 200, "hello"}},
-        {k200 + "Content-Length: 5\r\n\r\nhel", false, {HTTP_NEED_MORE, 0, 200, ""}},
         {k200 + "Content-Length: 5\r\n\r\nhel", true, kMalformed},
         {"HTTP/1.0 200\r\ncontent-length:  0 \r\n\r\n", false, {HTTP_COMPLETE, 0, 200, ""}},
         // Chunked, with an extension and trailers; the coding in any letter case.
@@ -88,7 +87,6 @@ TEST(HttpParserTest, EveryResponseAtEverySplit)
         {interims + k200 + "Content-Length: 0\r\n\r\n", false, kMalformed},
         // A status that is not 2xx is decided with its head.
         {"HTTP/1.1 401 Unauthorized\r\nContent-Length: 500\r\n\r\n", false, {HTTP_COMPLETE, 0, 401, ""}},
-        {"HTTP/1.1 426 Upgrade Required\r\nConnection: close\r\n\r\n", false, {HTTP_COMPLETE, 0, 426, ""}},
         {"HTTP/1.1 101 Switching\r\n\r\n", false, {HTTP_COMPLETE, 0, 101, ""}},
         // A body delimited by the close.
         {k200 + "\r\nabc", false, {HTTP_NEED_MORE, 0, 200, ""}},
@@ -103,11 +101,10 @@ TEST(HttpParserTest, EveryResponseAtEverySplit)
         // Malformed status lines, lengths, codings and line ends.
         {"HTTP/1.1 20 OK\r\n\r\n", false, kMalformed},
         {"HTTP/1.1200 OK\r\n\r\n", false, kMalformed},
+        {"HTTP/1.1 200 OK\n\r\n", false, kMalformed},
         {"HTTP/2 200 OK\r\n\r\n", false, kMalformed},
-        {"HTTP/1.1 200OK\r\n\r\n", false, kMalformed},
         {"http/1.1 200 OK\r\n\r\n", false, kMalformed},
         {"HTTP/1.1 099 OK\r\n\r\n", false, kMalformed},
-        {"HTTP/1.1 200 OK\n\r\n", false, kMalformed},
         {k200 + "X: y\rz\r\n\r\n", false, kMalformed},
         {k200 + "NoColon\r\n\r\n", false, kMalformed},
         {k200 + "X : y\r\n\r\n", false, kMalformed},

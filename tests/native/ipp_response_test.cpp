@@ -3,11 +3,10 @@
 
 #include <cstring>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "fake_oem_codec.h"
 #include "ipp/ipp_policy.h"
+#include "ipp/ipp_request.h"
 #include "ipp/ipp_response.h"
 
 namespace {
@@ -127,45 +126,40 @@ TEST(IppResponseTest, TextValues)
     EXPECT_EQ(9u, r.requestId);
 }
 
-TEST(IppPolicyTest, Codes)
+// The decisions that change what a job does, at their boundaries.
+TEST(IppPolicyTest, Decisions)
 {
-    for (const auto& c : std::vector<std::pair<uint32_t, uint32_t>>{
-             {200, 0}, {204, 0}, {401, 1026}, {100, 102}, {101, 102}, {403, 102}, {426, 102}, {500, 102}})
-        EXPECT_EQ(c.second, HttpStatusError(c.first)) << c.first;
-    // A check that finds the printer not accepting fails with 106; a lost
-    // connection is 100.
-    uint32_t codes[] = {0, 0, 1};
-    EXPECT_FALSE(QueryPrinterOutcome(1, true, 0, &codes[0]));
-    EXPECT_TRUE(QueryPrinterOutcome(2, true, 0, &codes[1]));
-    EXPECT_FALSE(QueryPrinterOutcome(1, false, 1, &codes[2]));
-    EXPECT_EQ((std::vector<uint32_t>{106, 0, 100}), std::vector<uint32_t>(codes, codes + 3));
+    // Only 2xx is success; only 401 asks for credentials.
+    for (uint32_t status : {199u, 200u, 299u, 300u, 401u, 403u})
+        EXPECT_EQ(status / 100 == 2 ? 0 : status == 401 ? IPP_ERR_NOT_AUTHENTICATED : IPP_ERR_UNUSABLE,
+                  HttpStatusError(status)) << status;
+    uint32_t lost = IPP_ERR_CONNECTION_LOST, fine = 0;
+    EXPECT_FALSE(QueryPrinterOutcome(IPP_QUERY_CHECK, true, 0, &fine)) << "a check that finds the printer not accepting";
+    EXPECT_EQ(IPP_ERR_NOT_ACCEPTING, fine);
+    EXPECT_TRUE(QueryPrinterOutcome(IPP_QUERY_STATUS, true, 0, &lost)) << "only the check before a job asks";
+    EXPECT_FALSE(QueryPrinterOutcome(IPP_QUERY_MODEL, false, 1, &lost));
+    EXPECT_EQ(IPP_ERR_UNREACHABLE, lost);
 
-    // query ok, code, severity, status -> go, code, status, watcher, pause
-    const struct {
-        bool ok;
-        uint32_t code;
-        uint16_t severity;
-        uint32_t status;
-        PrinterCheckDecision d;
-    } cases[] = {
-        {true, 0, 0, 0x10, {true, 0, 0x10, false, false}},
-        {false, 0, 0, 0, {false, 100, 0, false, false}},
-        {false, 2, 0, 0, {false, 105, 0, false, false}},
-        {false, 103, 4, 0x20000, {true, 103, 0x24000, false, false}},
-        {false, 103, 8, 0, {true, 103, 0, false, false}},
-        {false, 103, 0, 0x80, {true, 103, 0x80, false, false}},
-        {false, 104, 8, 0x88, {true, 104, 0x88, true, false}},
-        {false, 104, 2, 0x80, {true, 104, 0x80, false, false}},
-        {false, 106, 0, 0, {false, 106, 0, false, true}},
-        {false, 102, 0, 0, {false, 102, 0, false, false}},
-    };
-    for (const auto& c : cases) {
-        const PrinterCheckDecision d = DecidePrinterCheck(c.ok, c.code, c.severity, c.status);
-        EXPECT_TRUE(c.d.go == d.go && c.d.errorCode == d.errorCode && c.d.printerStatus == d.printerStatus &&
-                    c.d.startWatcher == d.startWatcher && c.d.pauseNotAccepting == d.pauseNotAccepting)
-            << c.code << " " << c.severity;
-    }
-    EXPECT_EQ(105u, FailedResponseError(2));
-    EXPECT_EQ(102u, FailedResponseError(0));
-    EXPECT_TRUE(ConnectionTestAnswered(false, 1026));
+    // A processing printer prints and shows "processing" unless it reports an
+    // error or is offline; a stopped one prints and is watched only with an
+    // error reason; one not accepting jobs pauses.
+    const uint16_t warning = IPP_SEVERITY_WARNING, error = IPP_SEVERITY_ERROR;
+    EXPECT_TRUE(DecidePrinterCheck(true, 0, 0, PRINTER_FLAG_PAPER_OUT).go);
+    EXPECT_EQ(PRINTER_FLAG_PAPER_OUT, DecidePrinterCheck(true, 0, 0, PRINTER_FLAG_PAPER_OUT).printerStatus);
+    EXPECT_EQ(PRINTER_FLAG_PROCESSING, DecidePrinterCheck(false, IPP_ERR_PROCESSING, warning, 0).printerStatus);
+    EXPECT_EQ(0u, DecidePrinterCheck(false, IPP_ERR_PROCESSING, error, 0).printerStatus);
+    EXPECT_EQ(PRINTER_FLAG_OFFLINE, DecidePrinterCheck(false, IPP_ERR_PROCESSING, 0, PRINTER_FLAG_OFFLINE).printerStatus);
+    EXPECT_TRUE(DecidePrinterCheck(false, IPP_ERR_PROCESSING, error, 0).go);
+    EXPECT_TRUE(DecidePrinterCheck(false, IPP_ERR_STOPPED, error, 0).startWatcher);
+    EXPECT_FALSE(DecidePrinterCheck(false, IPP_ERR_STOPPED, IPP_SEVERITY_REPORT, 0).startWatcher);
+    EXPECT_TRUE(DecidePrinterCheck(false, IPP_ERR_STOPPED, 0, 0).go);
+    EXPECT_TRUE(DecidePrinterCheck(false, IPP_ERR_NOT_ACCEPTING, 0, 0).pauseNotAccepting);
+    EXPECT_FALSE(DecidePrinterCheck(false, IPP_ERR_NOT_ACCEPTING, 0, 0).go);
+    EXPECT_EQ(IPP_ERR_NO_ANSWER, DecidePrinterCheck(false, IPP_ERR_TIMEOUT, 0, 0).errorCode);
+    EXPECT_EQ(IPP_ERR_UNREACHABLE, DecidePrinterCheck(false, 0, 0, 0).errorCode);
+    EXPECT_FALSE(DecidePrinterCheck(false, IPP_ERR_UNUSABLE, 0, 0).go);
+    EXPECT_EQ(IPP_ERR_NO_ANSWER, FailedResponseError(IPP_ERR_TIMEOUT));
+    EXPECT_EQ(IPP_ERR_UNUSABLE, FailedResponseError(0));
+    EXPECT_TRUE(ConnectionTestAnswered(false, IPP_ERR_NOT_AUTHENTICATED));
+    EXPECT_FALSE(ConnectionTestAnswered(false, IPP_ERR_UNUSABLE));
 }

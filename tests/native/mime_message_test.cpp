@@ -11,12 +11,8 @@
 
 namespace {
 
-TEST(MailEncoding, Base64AndLines)
+TEST(MailEncoding, Base64Lines)
 {
-    const char* const plain[] = {"", "f", "fo", "foo", "foob", "fooba", "foobar"};
-    const char* const coded[] = {"", "Zg==", "Zm8=", "Zm9v", "Zm9vYg==", "Zm9vYmE=", "Zm9vYmFy"};
-    for (int i = 0; i < 7; ++i)
-        EXPECT_EQ(Base64(plain[i]), coded[i]);
     std::vector<uint8_t> bytes(200, 0xFF);
     std::string lines = Base64Lines(bytes.data(), bytes.size());
     EXPECT_EQ(lines.substr(0, 78), std::string(76, '/') + "\r\n");

@@ -28,31 +28,14 @@ DllMonitor::~DllMonitor()
     }
 }
 
-// Sets a value of HKLM\parent\child; the child is created below its opened
-// parent, which also works for very long child names.
-static void SetValue(const std::string& parent, const std::string& child, const char* value, DWORD type, const void* data,
-                     DWORD size)
-{
-    HKEY top, key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &top, nullptr) != ERROR_SUCCESS)
-        return;
-    if (child.empty() || RegCreateKeyExA(top, child.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
-        HKEY target = child.empty() ? top : key;
-        RegSetValueExA(target, value, 0, type, static_cast<const BYTE*>(data), size);
-        if (!child.empty())
-            RegCloseKey(key);
-    }
-    RegCloseKey(top);
-}
-
 void DllMonitor::SetPortDword(const std::string& port, const char* value, DWORD data)
 {
-    SetValue(monitorKey + "\\Ports", port, value, REG_DWORD, &data, sizeof data);
+    SetPortDwordIn(monitorKey + "\\Ports", port, value, data);
 }
 
 void DllMonitor::SetPortText(const std::string& port, const char* value, const std::string& text)
 {
-    SetValue(monitorKey + "\\Ports", port, value, REG_SZ, text.c_str(), static_cast<DWORD>(text.size() + 1));
+    SetPortTextIn(monitorKey + "\\Ports", port, value, text);
 }
 
 void DllMonitor::UseCatalogue(const std::string& messages)
@@ -65,7 +48,7 @@ void DllMonitor::UseCatalogue(const std::string& messages)
     DWORD written = 0;
     WriteFile(file, messages.data(), static_cast<DWORD>(messages.size()), &written, nullptr);
     CloseHandle(file);
-    SetValue(monitorKey, "", "InstallPath", REG_SZ, installDir.c_str(), static_cast<DWORD>(installDir.size() + 1));
+    SetRegistryValue(monitorKey, "", "InstallPath", REG_SZ, installDir.c_str(), static_cast<DWORD>(installDir.size() + 1));
 }
 
 bool DllMonitor::Load(DWORD timeDivisor)

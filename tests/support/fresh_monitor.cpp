@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "monitor/monitor.h"
+#include "standin/spooler_standin.h"
+#include "support/peer_process.h"
 
 std::string UniqueModel()
 {
@@ -39,6 +41,31 @@ void DeleteDirectoryTree(const std::string& dir)
     RemoveDirectoryA(dir.c_str());
 }
 
+void SetRegistryValue(const std::string& parent, const std::string& child, const char* value, DWORD type, const void* data,
+                      DWORD size)
+{
+    HKEY top, key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &top, nullptr) != ERROR_SUCCESS)
+        return;
+    if (child.empty() || RegCreateKeyExA(top, child.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegSetValueExA(child.empty() ? top : key, value, 0, type, static_cast<const BYTE*>(data), size);
+        if (!child.empty())
+            RegCloseKey(key);
+    }
+    RegCloseKey(top);
+}
+
+void SetPortDwordIn(const std::string& portsKey, const std::string& port, const char* value, DWORD data)
+{
+    SetRegistryValue(portsKey, port, value, REG_DWORD, &data, sizeof data);
+}
+
+void SetPortTextIn(const std::string& portsKey, const std::string& port, const char* value, const std::string& text, DWORD type)
+{
+    DWORD size = static_cast<DWORD>(type == REG_SZ ? text.size() + 1 : text.size());
+    SetRegistryValue(portsKey, port, value, type, text.c_str(), size);
+}
+
 FreshMonitor::FreshMonitor() : model(UniqueModel())
 {
     std::string path = "C:\\windows\\system32\\" + model + "mon.dll";
@@ -64,13 +91,7 @@ const std::string& FreshMonitor::UseInstallDir(bool trailingBackslash)
         CreateDirectoryA(installDir.c_str(), nullptr);
     }
     std::string stored = installDir + (trailingBackslash ? "\\" : "");
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, g_monitor.monitorKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) ==
-        ERROR_SUCCESS) {
-        RegSetValueExA(key, "InstallPath", 0, REG_SZ, reinterpret_cast<const BYTE*>(stored.c_str()),
-                       static_cast<DWORD>(stored.size() + 1));
-        RegCloseKey(key);
-    }
+    SetRegistryValue(g_monitor.monitorKey, "", "InstallPath", REG_SZ, stored.c_str(), static_cast<DWORD>(stored.size() + 1));
     return installDir;
 }
 
@@ -91,28 +112,74 @@ std::string FreshMonitor::PortKey(const char* port) const
     return std::string(g_monitor.portsKey) + "\\" + port;
 }
 
-static void SetValue(const std::string& subkey, const char* value, DWORD type, const void* data, DWORD size)
-{
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr) !=
-        ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, value, 0, type, static_cast<const BYTE*>(data), size);
-    RegCloseKey(key);
-}
-
 void FreshMonitor::SetPortDword(const char* port, const char* value, DWORD data)
 {
-    SetValue(PortKey(port), value, REG_DWORD, &data, sizeof data);
+    SetPortDwordIn(g_monitor.portsKey, port, value, data);
 }
 
 void FreshMonitor::SetPortText(const char* port, const char* value, const std::string& text, DWORD type)
 {
-    DWORD size = static_cast<DWORD>(type == REG_SZ ? text.size() + 1 : text.size());
-    SetValue(PortKey(port), value, type, text.c_str(), size);
+    SetPortTextIn(g_monitor.portsKey, port, value, text, type);
 }
 
 void FreshMonitor::SetMonitorDword(const char* value, DWORD data)
 {
-    SetValue(g_monitor.monitorKey, value, REG_DWORD, &data, sizeof data);
+    SetRegistryValue(g_monitor.monitorKey, "", value, REG_DWORD, &data, sizeof data);
+}
+
+const char PortFixture::kPrinter[] = "PR";
+
+void PortFixture::SetUp()
+{
+    EnsureWinsock();
+    StandinReset();
+    UseTiming(100);
+    StandinAddPrinter(kPrinter, "P1", 0);
+}
+
+void PortFixture::UseTiming(DWORD divisor)
+{
+    MonitorHostServices services = StandinServices(divisor);
+    InstallHostServices(&services);
+}
+
+PortRecord* PortFixture::MakePort(const char* name, DWORD protocol)
+{
+    monitor.SetPortDword(name, "PrintMode", protocol);
+    port = CreatePortRecord(nullptr, name, "t", protocol);
+    return port;
+}
+
+void PortFixture::OpenJob(DWORD size)
+{
+    job = StandinAddJob(kPrinter, "doc", "user", "RAW", size);
+    ASSERT_TRUE(g_monitor.host.OpenPrinterA(const_cast<char*>(kPrinter), &port->printer, nullptr));
+    port->jobId = job;
+    InterlockedIncrement(&port->jobGeneration);
+}
+
+DWORD PortFixture::JobStatus(DWORD id)
+{
+    StandinJobView view{};
+    return StandinJob(id ? id : job, &view) ? view.status : 0;
+}
+
+void PortFixture::TearDown()
+{
+    if (!port)
+        return;
+    // Bounded: a window or watcher thread that never lets go fails the test.
+    bool released = false;
+    for (int i = 0; i < 500 && !(released = SharedRead(&port->useCount) == 0); ++i)
+        Sleep(10);
+    EXPECT_TRUE(released) << "a window or watcher thread still holds the port";
+    if (port->printer && !HasPortFlag(port, PORT_DOC_OPEN)) {
+        g_monitor.host.ClosePrinter(port->printer);
+        port->printer = nullptr;
+    }
+    if (released) {
+        MonitorLock();
+        RemovePortRecord(port);
+        MonitorUnlock();
+    }
 }

@@ -15,6 +15,7 @@
 #include "support/peer_process.h"
 #include "support/ui_driver.h"
 #include "support/test_files.h"
+#include <winioctl.h>
 
 namespace {
 
@@ -72,18 +73,29 @@ bool FileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-struct JobTest : ::testing::Test {
-    FreshMonitor fresh;
+// A block of `size` readable bytes followed by a page that cannot be read:
+// a write from it fails after what precedes the page.
+struct UnreadableTail {
+    BYTE* block = nullptr;
+    explicit UnreadableTail(DWORD size)
+    {
+        DWORD page = 4096, pages = (size + page - 1) / page + 1;
+        BYTE* base = static_cast<BYTE*>(VirtualAlloc(nullptr, pages * page, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+        DWORD old = 0;
+        VirtualProtect(base + (pages - 1) * page, page, PAGE_NOACCESS, &old);
+        block = base + (pages - 1) * page - size;
+        memset(block, 'u', size);
+    }
+};
+
+struct JobTest : PortFixture {
     FakePrinter fake;
     SenderOps saved[PROTOCOL_FILE + 1];
     char printer[8] = "PR";
 
     void SetUp() override
     {
-        StandinReset();
-        MonitorHostServices services = StandinServices(100);
-        InstallHostServices(&services);
-        StandinAddPrinter("PR", "P1", 0);
+        PortFixture::SetUp();
         memcpy(saved, g_senders, sizeof saved);
         for (DWORD p = PROTOCOL_LPR; p <= PROTOCOL_RAW; ++p)
             g_senders[p] = SenderOps{FakeSend, nullptr};
@@ -93,37 +105,33 @@ struct JobTest : ::testing::Test {
     {
         memcpy(g_senders, saved, sizeof saved);
         g_fake = nullptr;
+        PortFixture::TearDown();
     }
 
-    PortRecord* MakePort(const char* name, DWORD protocol)
-    {
-        fresh.SetPortDword(name, "PrintMode", protocol);
-        return CreatePortRecord(nullptr, name, "t", protocol);
-    }
     DWORD AddJob(DWORD size = 0, const char* dataType = "RAW")
     {
         return StandinAddJob("PR", "Report", "alice", dataType, size);
     }
-    BOOL Start(PortRecord* port, DWORD jobId, const char* output = nullptr)
+    BOOL Start(PortRecord* record, DWORD jobId, const char* output = nullptr, DWORD level = 1, DWORD mode = 0)
     {
-        DOC_INFO_1A info = {const_cast<char*>("Report"), const_cast<char*>(output), const_cast<char*>("RAW")};
-        return StartDocPort(port, printer, jobId, 1, reinterpret_cast<BYTE*>(&info));
+        DOC_INFO_2A info = {const_cast<char*>("Report"), const_cast<char*>(output), const_cast<char*>("RAW"), mode, 0};
+        return StartDocPort(record, printer, jobId, level, reinterpret_cast<BYTE*>(&info));
     }
-    void Write(PortRecord* port, const std::string& data, DWORD block = 5000)
+    void Write(PortRecord* record, const std::string& data, DWORD block = 5000)
     {
         for (size_t at = 0; at < data.size(); at += block) {
             DWORD size = static_cast<DWORD>(std::min<size_t>(block, data.size() - at));
             DWORD written = 0;
-            ASSERT_TRUE(WritePort(port, (BYTE*)data.data() + at, size, &written));
+            ASSERT_TRUE(WritePort(record, (BYTE*)data.data() + at, size, &written));
             ASSERT_EQ(written, size) << "the spooler must never resend bytes that were spooled";
         }
     }
-    std::string SpoolDir() { return fresh.UseInstallDir() + "\\Spool"; }
+    std::string SpoolDir() { return monitor.UseInstallDir() + "\\Spool"; }
 };
 
 TEST_F(JobTest, ByteCountedLprJobIsSpooledThenSentInBlocksAndTheFileGoes)
 {
-    PortRecord* port = MakePort("LPR1", PROTOCOL_LPR);
+    MakePort("LPR1", PROTOCOL_LPR);
     std::string spoolFile = SpoolDir() + "\\~DWL007.DWL";
     std::string data = TestPattern(40000);
     ASSERT_TRUE(Start(port, 7));
@@ -141,8 +149,8 @@ TEST_F(JobTest, ByteCountedLprJobIsSpooledThenSentInBlocksAndTheFileGoes)
 
 TEST_F(JobTest, AFullySpooledRawJobIsStreamedWithTheSpoolersSize)
 {
-    PortRecord* port = MakePort("LPR2", PROTOCOL_LPR);
-    fresh.SetPortDword("LPR2", "NonSpool", 1);
+    MakePort("LPR2", PROTOCOL_LPR);
+    monitor.SetPortDword("LPR2", "NonSpool", 1);
     std::string data = TestPattern(12000);
     DWORD job = AddJob(static_cast<DWORD>(data.size()));
     StandinSetJobStatus(job, JOB_STATUS_PRINTING);
@@ -167,7 +175,7 @@ TEST_F(JobTest, AFullySpooledRawJobIsStreamedWithTheSpoolersSize)
 TEST_F(JobTest, ChunkedIppJobMakesNoSpoolFileAndEmailKeepsItsFile)
 {
     PortRecord* ipp = MakePort("IPP1", PROTOCOL_IPP);
-    fresh.SetPortDword("IPP1", "Chunked", 1);
+    monitor.SetPortDword("IPP1", "Chunked", 1);
     std::string spool = SpoolDir();
     ASSERT_TRUE(Start(ipp, 3));
     EXPECT_FALSE(FileExists(spool + "\\~DWL003.DWL"));
@@ -176,7 +184,7 @@ TEST_F(JobTest, ChunkedIppJobMakesNoSpoolFileAndEmailKeepsItsFile)
     ASSERT_TRUE(EndDocPort(ipp));
 
     PortRecord* mail = MakePort("MAIL1", PROTOCOL_EMAIL);
-    fresh.SetPortText("MAIL1", "Subject", "Monthly report", REG_BINARY);
+    monitor.SetPortText("MAIL1", "Subject", "Monthly report", REG_BINARY);
     DWORD job = 1042;
     ASSERT_TRUE(Start(mail, job));
     Write(mail, "mail body");
@@ -191,7 +199,7 @@ TEST_F(JobTest, ChunkedIppJobMakesNoSpoolFileAndEmailKeepsItsFile)
 
 TEST_F(JobTest, SpoolFileGoesToTheTemporaryDirectoryWithoutInstallPath)
 {
-    PortRecord* port = MakePort("RAW1", PROTOCOL_RAW);
+    MakePort("RAW1", PROTOCOL_RAW);
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     std::string path = std::string(temp) + "~DWL611.DWL";
@@ -203,23 +211,22 @@ TEST_F(JobTest, SpoolFileGoesToTheTemporaryDirectoryWithoutInstallPath)
     EXPECT_FALSE(FileExists(path));
 }
 
-TEST_F(JobTest, StartRefusesASecondDocumentAndTooLongSpoolNames)
+TEST_F(JobTest, StartRefusesChannelDocumentsASecondDocumentAndTooLongSpoolNames)
 {
-    PortRecord* port = MakePort("LPR3", PROTOCOL_LPR);
-    ASSERT_TRUE(Start(port, 1));
+    MakePort("LPR3", PROTOCOL_LPR);
+    SetLastError(0);
+    EXPECT_FALSE(Start(port, 1, nullptr, 2, 1)) << "DOC_INFO_2 mode 1 (a channel document) is refused";
+    EXPECT_EQ(GetLastError(), 1012u);
+    EXPECT_FALSE(HasPortFlag(port, PORT_DOC_OPEN));
+    ASSERT_TRUE(Start(port, 1, nullptr, 2, 0));
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(Start(port, 2));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BUSY));
     ASSERT_TRUE(EndDocPort(port));
 
     // An installation directory whose spool path cannot be formed.
-    fresh.UseInstallDir();
-    std::string longDir(250, 'd');
-    HKEY key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.monitorKey, 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
-    std::string value = "C:\\" + longDir;
-    RegSetValueExA(key, "InstallPath", 0, REG_SZ, (const BYTE*)value.c_str(), (DWORD)value.size() + 1);
-    RegCloseKey(key);
+    std::string value = "C:\\" + std::string(250, 'd');
+    SetRegistryValue(g_monitor.monitorKey, "", "InstallPath", REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
     SetLastError(0xdeadbeef);
     EXPECT_FALSE(Start(port, 3));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
@@ -229,7 +236,7 @@ TEST_F(JobTest, StartRefusesASecondDocumentAndTooLongSpoolNames)
 
 TEST_F(JobTest, ThePrinterIsOpenedAgainUntilTheSpoolerIsReady)
 {
-    PortRecord* port = MakePort("LPR4", PROTOCOL_LPR);
+    MakePort("LPR4", PROTOCOL_LPR);
     StandinSetOpenFailures(3);
     ASSERT_TRUE(Start(port, 1));
     EXPECT_NE(port->printer, nullptr);
@@ -244,7 +251,7 @@ TEST_F(JobTest, ThePrinterIsOpenedAgainUntilTheSpoolerIsReady)
 
 TEST_F(JobTest, AReplayResumesAtTheByteReachedOrRestartsFromTheTop)
 {
-    PortRecord* port = MakePort("LPR5", PROTOCOL_LPR);
+    MakePort("LPR5", PROTOCOL_LPR);
     std::string data = TestPattern(50000);
     fake.failAt = 20000; // silent retry, resume
     ASSERT_TRUE(Start(port, 5));
@@ -266,7 +273,7 @@ TEST_F(JobTest, AReplayResumesAtTheByteReachedOrRestartsFromTheTop)
 
 TEST_F(JobTest, AJobDeletedWhileTheReplayWaitsPausedEndsWithoutFurtherSends)
 {
-    PortRecord* port = MakePort("LPR6", PROTOCOL_LPR);
+    MakePort("LPR6", PROTOCOL_LPR);
     DWORD job = AddJob();
     fake.failAt = 1000;
     fake.onFailure = [job] { StandinPauseJob(job); };
@@ -291,8 +298,8 @@ TEST_F(JobTest, AJobDeletedWhileTheReplayWaitsPausedEndsWithoutFurtherSends)
 
 TEST_F(JobTest, LocalFilePortsWriteTheDestinationFromItsStart)
 {
-    fresh.WriteInstallFile("old.out", "an older and much longer file");
-    std::string target = fresh.installDir + "\\old.out";
+    monitor.WriteInstallFile("old.out", "an older and much longer file");
+    std::string target = monitor.installDir + "\\old.out";
     PortRecord* port = CreatePortRecord(nullptr, target.c_str(), nullptr, PROTOCOL_LPR);
     std::string data = TestPattern(70000);
     ASSERT_TRUE(Start(port, 9));
@@ -309,11 +316,75 @@ TEST_F(JobTest, LocalFilePortsWriteTheDestinationFromItsStart)
     Write(lpr, "to a file");
     ASSERT_TRUE(EndDocPort(lpr));
     EXPECT_EQ(ReadFileBytes(other), "to a file");
+
+    // A write to the file that fails is the job's failure: no retry, no replay.
+    ASSERT_TRUE(Start(lpr, 11, other.c_str()));
+    UnreadableTail bad(100);
+    DWORD written = 0;
+    EXPECT_FALSE(WritePort(lpr, bad.block, 4196, &written));
+    EXPECT_LT(written, 4196u);
+    EXPECT_FALSE(EndDocPort(lpr));
+    EXPECT_FALSE(HasPortFlag(lpr, PORT_DOC_OPEN | PORT_WRITE_FAILED));
+    EXPECT_TRUE(fake.connections.empty());
+}
+
+TEST_F(JobTest, AFailedSpoolWriteCountsNothingAndFailsTheJob)
+{
+    MakePort("LPR10", PROTOCOL_LPR);
+    ASSERT_TRUE(Start(port, 12));
+    Write(port, TestPattern(5000));
+    // 100 readable bytes, then an unreadable page: Wine's WriteFile refuses
+    // the block (a short write, which the job path cuts back, cannot be made here).
+    UnreadableTail bad(100);
+    DWORD written = 77;
+    EXPECT_FALSE(WritePort(port, bad.block, 4196, &written));
+    EXPECT_EQ(written, 0u) << "nothing of a failed block counts as spooled";
+    EXPECT_EQ(port->bytesSpooled, 5000u);
+    LARGE_INTEGER size = {};
+    ASSERT_TRUE(GetFileSizeEx(port->spoolFile, &size));
+    EXPECT_EQ(size.QuadPart, 5000) << "the file holds exactly the spooled bytes";
+    EXPECT_FALSE(EndDocPort(port)) << "the job is incomplete";
+    EXPECT_TRUE(fake.connections.empty()) << "an incomplete spool file is never sent";
+    EXPECT_FALSE(HasPortFlag(port, PORT_DOC_OPEN | PORT_WRITE_FAILED));
+}
+
+TEST_F(JobTest, ASpoolNameInUseByAnotherJobFallsBackToTheFullJobId)
+{
+    MakePort("LPR11", PROTOCOL_LPR);
+    std::string dir = SpoolDir();
+    CreateDirectoryA(dir.c_str(), nullptr);
+    HANDLE other = CreateFileA((dir + "\\~DWL007.DWL").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(Start(port, 1007));
+    EXPECT_TRUE(FileExists(dir + "\\~DWL1007.DWL"));
+    Write(port, "fallback");
+    ASSERT_TRUE(EndDocPort(port));
+    EXPECT_EQ(fake.connections[0], "fallback");
+    EXPECT_FALSE(FileExists(dir + "\\~DWL1007.DWL"));
+    CloseHandle(other);
+}
+
+TEST_F(JobTest, PrinterDataGoesToTheOpenDocumentOnly)
+{
+    monitor.WriteInstallFile("dest.out", "");
+    std::string target = monitor.installDir + "\\dest.out";
+    port = CreatePortRecord(nullptr, target.c_str(), nullptr, PROTOCOL_LPR);
+    char info[128]; // a FILE_OBJECTID_BUFFER
+    DWORD returned = 0;
+    char none[] = "";
+    EXPECT_FALSE(GetPrinterDataFromPort(port, FSCTL_GET_OBJECT_ID, none, nullptr, 0, info, sizeof info, &returned));
+    ASSERT_TRUE(Start(port, 13));
+    EXPECT_TRUE(GetPrinterDataFromPort(port, FSCTL_GET_OBJECT_ID, none, nullptr, 0, info, sizeof info, &returned))
+        << GetLastError();
+    char named[] = "Value";
+    EXPECT_FALSE(GetPrinterDataFromPort(port, FSCTL_GET_OBJECT_ID, named, nullptr, 0, info, sizeof info, &returned));
+    ASSERT_TRUE(EndDocPort(port));
+    EXPECT_FALSE(GetPrinterDataFromPort(port, FSCTL_GET_OBJECT_ID, none, nullptr, 0, info, sizeof info, &returned));
 }
 
 TEST_F(JobTest, TheWatcherSeesADeletionWhileTheDocumentIsOpen)
 {
-    PortRecord* port = MakePort("LPR8", PROTOCOL_LPR);
+    MakePort("LPR8", PROTOCOL_LPR);
     DWORD job = AddJob();
     ASSERT_TRUE(Start(port, job));
     EXPECT_TRUE(HasPortFlag(port, PORT_WATCHER_REQUESTED));
@@ -325,9 +396,55 @@ TEST_F(JobTest, TheWatcherSeesADeletionWhileTheDocumentIsOpen)
     EXPECT_FALSE(HasPortFlag(port, PORT_WATCHER_REQUESTED | PORT_WATCHER_RUNNING));
 }
 
+TEST_F(JobTest, AWatcherThatOutlivesItsJobLeavesTheNextJobAlone)
+{
+    MakePort("LPR12", PROTOCOL_LPR);
+    DWORD first = AddJob();
+    ASSERT_TRUE(Start(port, first));
+    ASSERT_TRUE(WaitUntil([&] { return HasPortFlag(port, PORT_WATCHER_RUNNING); }, 2000));
+    // The next job takes the port while the first one's watcher still runs.
+    DWORD next = AddJob();
+    MonitorLock();
+    InterlockedIncrement(&port->jobGeneration);
+    port->jobId = next;
+    MonitorUnlock();
+    StandinDeleteJob(next);
+    Sleep(3 * g_timing.jobWatcherPoll);
+    EXPECT_FALSE(IsJobDeleting(port)) << "the old watcher read the next job";
+    EXPECT_TRUE(HasPortFlag(port, PORT_WATCHER_REQUESTED)) << "the old watcher cleared the next job's flags";
+    MonitorLock();
+    port->jobId = first;
+    MonitorUnlock();
+    EndDocPort(port);
+}
+
+TEST_F(JobTest, AHostTableOfAnotherSizeIsRefusedAndEmptyMembersKeepTheFunctions)
+{
+    MonitorHostServices services = StandinServices(100);
+    DWORD poll = g_timing.jobWatcherPoll;
+    const DWORD sizes[] = {0, sizeof services - 1, sizeof services + 4};
+    for (DWORD size : sizes) {
+        services.size = size;
+        services.timeDivisor = 1;
+        SetLastError(0);
+        EXPECT_FALSE(InstallHostServices(&services)) << size;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    }
+    EXPECT_FALSE(InstallHostServices(nullptr));
+    EXPECT_EQ(g_timing.jobWatcherPoll, poll) << "a refused table changes no time";
+
+    MonitorHostServices empty = {};
+    empty.size = sizeof empty;
+    empty.timeDivisor = 100;
+    ASSERT_TRUE(InstallHostServices(&empty));
+    EXPECT_EQ(g_monitor.host.OpenPrinterA, StandinServices(100).OpenPrinterA);
+    EXPECT_EQ(g_monitor.host.SetJobA, StandinServices(100).SetJobA);
+    EXPECT_EQ(g_monitor.host.WNetCloseEnum, StandinServices(100).WNetCloseEnum);
+}
+
 TEST_F(JobTest, JobStatusChangesAreWrittenBackToTheSpooler)
 {
-    PortRecord* port = MakePort("LPR9", PROTOCOL_LPR);
+    MakePort("LPR9", PROTOCOL_LPR);
     DWORD job = AddJob();
     ASSERT_TRUE(Start(port, job));
     DWORD status = 0;

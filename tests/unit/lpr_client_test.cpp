@@ -17,34 +17,23 @@ namespace {
 const WORD kFirstReservedPort = 721;
 const WORD kLastReservedPort = 731;
 
-class LprClientTest : public ::testing::Test {
-protected:
-    FreshMonitor fresh;
-    PortRecord* port = nullptr;
+struct LprClientTest : PortFixture {
     std::vector<SOCKET> held;
 
-    void SetUp() override { UseDivisor(100); }
     void TearDown() override
     {
         if (port)
             CloseConnection(port, &LprOf(port)->connection, CLOSE_ABORT);
         for (SOCKET s : held)
             closesocket(s);
-    }
-    void UseDivisor(DWORD divisor)
-    {
-        EnsureWinsock();
-        StandinReset();
-        MonitorHostServices services = StandinServices(divisor);
-        InstallHostServices(&services);
+        PortFixture::TearDown();
     }
     // A registered LPR port to 127.0.0.1 lp1 and a job of `jobSize` bytes being replayed.
-    PortRecord* MakePort(DWORD jobSize, DWORD noByteCount = 0, DWORD nonRfcPorts = 1)
+    PortRecord* MakeLprPort(DWORD jobSize, DWORD noByteCount = 0, DWORD nonRfcPorts = 1)
     {
-        fresh.SetPortDword("LPRU", "PrintMode", PROTOCOL_LPR);
-        fresh.SetPortText("LPRU", "HostName", "127.0.0.1");
-        fresh.SetPortText("LPRU", "PortName", kLprQueue);
-        port = CreatePortRecord(nullptr, "LPRU", "t", PROTOCOL_LPR);
+        monitor.SetPortText("LPRU", "HostName", "127.0.0.1");
+        monitor.SetPortText("LPRU", "PortName", kLprQueue);
+        MakePort("LPRU", PROTOCOL_LPR);
         LprSettings* lpr = LprOf(port);
         lstrcpynA(lpr->host, "127.0.0.1", sizeof lpr->host);
         lstrcpynA(lpr->queue, kLprQueue, sizeof lpr->queue);
@@ -80,9 +69,9 @@ TEST_F(LprClientTest, BusyReservedPortsFailWithoutNonRfcPortsAndFallBackWithThem
 {
     PeerProcess server("fake-lpd");
     ASSERT_TRUE(StartFakeLpd(&server)) << server.error;
-    UseDivisor(10); // 10 ms between local ports
+    UseTiming(10); // 10 ms between local ports
     HoldReservedPorts();
-    MakePort(3, 0, 0);
+    MakeLprPort(3, 0, 0);
     DWORD start = GetTickCount();
     EXPECT_FALSE(LprOpenJob(port));
     EXPECT_GE(GetTickCount() - start, 10 * g_timing.lprLocalPortPause) << "eleven attempts, spaced";
@@ -102,9 +91,9 @@ TEST_F(LprClientTest, BusyReservedPortsFailWithoutNonRfcPortsAndFallBackWithThem
 
 TEST_F(LprClientTest, RefusedConnectionStopsAtOnceWith203)
 {
-    UseDivisor(1); // 100 ms between local ports: eleven attempts would take seconds
+    UseTiming(1); // 100 ms between local ports: eleven attempts would take seconds
     ASSERT_FALSE(WaitAccepting(kLpdPort, 50)) << "something listens on the printer port";
-    MakePort(3);
+    MakeLprPort(3);
     DWORD start = GetTickCount();
     EXPECT_FALSE(Write("abc"));
     EXPECT_LT(GetTickCount() - start, 4000u);
@@ -119,7 +108,7 @@ TEST_F(LprClientTest, EachRefusedStepHasItsErrorCode)
         DWORD code;
     } cases[] = {{"receive-job", ERR_LPR_QUEUE}, {"control-command", ERR_LPR_RETRY_SILENT},
                  {"control-file", ERR_LPR_RETRY_SILENT}, {"data-command", ERR_LPR_RETRY_SILENT}};
-    MakePort(3);
+    MakeLprPort(3);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);
         PeerProcess server("fake-lpd");
@@ -142,7 +131,7 @@ TEST_F(LprClientTest, EachRefusedStepHasItsErrorCode)
 TEST_F(LprClientTest, QueueNameWithALineBreakIsRefusedBeforeConnecting)
 {
     // No server listens: a connect attempt would end with 203.
-    MakePort(3);
+    MakeLprPort(3);
     lstrcpynA(LprOf(port)->queue, "lp1\nx", sizeof LprOf(port)->queue);
     EXPECT_FALSE(Write("abc"));
     EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_LPR_QUEUE));
@@ -153,13 +142,12 @@ TEST_F(LprClientTest, LiveConnectionIsResetWhenTheJobOpensAgainOrANewJobStarts)
 {
     PeerProcess server("fake-lpd");
     ASSERT_TRUE(StartFakeLpd(&server)) << server.error;
-    MakePort(1000);
+    MakeLprPort(1000);
     ASSERT_TRUE(LprOpenJob(port));
     ASSERT_TRUE(LprOpenJob(port)); // a restart from the top while the first is open
     EXPECT_EQ(JsonField(Record(server, 1), "ended"), "reset by client");
 
-    StandinAddPrinter("PR", "LPRU", 0);
-    DWORD job = StandinAddJob("PR", "Report", "alice", "RAW", 0);
+    job = StandinAddJob(kPrinter, "Report", "alice", "RAW", 0);
     char printer[] = "PR";
     DOC_INFO_1A info = {const_cast<char*>("Report"), nullptr, const_cast<char*>("RAW")};
     ASSERT_TRUE(StartDocPort(port, printer, job, 1, reinterpret_cast<BYTE*>(&info)));
@@ -174,7 +162,7 @@ TEST_F(LprClientTest, IncompleteDataFileIsResetWithoutTheClosingByte)
     PeerProcess server("fake-lpd");
     ASSERT_TRUE(StartFakeLpd(&server)) << server.error;
     // Announced 100 bytes, 10 sent (the replay gave up): no zero byte, no question.
-    MakePort(100);
+    MakeLprPort(100);
     ASSERT_TRUE(Write(std::string(10, 'a')));
     EXPECT_FALSE(LprEndJob(port));
     std::string record = Record(server, 1);

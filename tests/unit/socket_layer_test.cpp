@@ -13,6 +13,7 @@
 #include "monitor/timing.h"
 #include "net/socket_layer.h"
 #include "standin/spooler_standin.h"
+#include "support/fresh_monitor.h"
 #include "support/peer_process.h"
 
 namespace {
@@ -109,35 +110,39 @@ DWORD ThreadCpuMs()
     return static_cast<DWORD>(total / 10000);
 }
 
-struct SocketLayer : ::testing::Test {
-    PortRecord port = {};
-    RawSettings raw = {};
+struct SocketLayer : PortFixture {
+    SOCKET* connection = nullptr;
 
     void SetUp() override
     {
-        EnsureWinsock();
-        StandinReset();
-        MonitorHostServices services = StandinServices(kDivisor);
-        InstallHostServices(&services);
-        port.tag = PORT_RECORD_TAG;
-        port.receiveTimeout = NO_TIMEOUT;
-        port.sendTimeout = NO_TIMEOUT;
-        port.errorCode = kUntouched;
-        raw.header.protocol = PROTOCOL_RAW;
-        raw.connection = INVALID_SOCKET;
-        port.settings = &raw.header;
+        PortFixture::SetUp();
+        MakePort("RAW1", PROTOCOL_RAW);
+        port->receiveTimeout = NO_TIMEOUT;
+        port->sendTimeout = NO_TIMEOUT;
+        port->errorCode = kUntouched;
+        connection = &RawOf(port)->connection;
     }
-    void TearDown() override { ScaleTiming(1); }
+    BOOL Send(SOCKET s, const std::string& data, DWORD* sent, BOOL watch = TRUE, DWORD length = 0)
+    {
+        return SendAll(port, s, reinterpret_cast<const BYTE*>(data.data()), length ? length : static_cast<DWORD>(data.size()),
+                       sent, watch);
+    }
+    // Hands the client end of a link to the record.
+    void Adopt(Link* link)
+    {
+        *connection = link->client;
+        link->client = INVALID_SOCKET;
+    }
 };
 
 TEST_F(SocketLayer, SendingNothingMakesNoSocketCall)
 {
     DWORD sent = 0;
     WSASetLastError(0);
-    EXPECT_TRUE(SendAll(&port, INVALID_SOCKET, nullptr, 0, &sent, TRUE));
+    EXPECT_TRUE(SendAll(port, INVALID_SOCKET, nullptr, 0, &sent, TRUE));
     EXPECT_EQ(WSAGetLastError(), 0) << "no call may have failed on the invalid socket";
     EXPECT_EQ(sent, 0u);
-    EXPECT_EQ(port.errorCode, kUntouched);
+    EXPECT_EQ(port->errorCode, kUntouched);
 }
 
 TEST_F(SocketLayer, ASlowButSteadyReaderNeverTimesOut)
@@ -146,37 +151,35 @@ TEST_F(SocketLayer, ASlowButSteadyReaderNeverTimesOut)
     ASSERT_TRUE(Connect(&link, 8192, 8192));
     // Each read comes 25 ms after the last; the whole takes about 2.5 s. The
     // time-out is 40 pauses long, so a loaded machine cannot fail the test.
-    port.sendTimeout = 1000;
+    port->sendTimeout = 1000;
     std::string data = TestPattern(400 * 1024);
     std::string received;
     std::thread reader([&] { received = ReadToEnd(link.server, 25, 4096); });
     DWORD sent = 0;
     DWORD start = GetTickCount();
-    BOOL ok = SendAll(&port, link.client, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()), &sent,
-                      TRUE);
+    BOOL ok = Send(link.client, data, &sent);
     DWORD took = GetTickCount() - start;
     shutdown(link.client, SD_SEND);
     reader.join();
-    EXPECT_TRUE(ok) << "error code " << port.errorCode;
+    EXPECT_TRUE(ok) << "error code " << port->errorCode;
     EXPECT_EQ(sent, data.size());
     EXPECT_EQ(FirstDifference(received, data), std::string::npos);
-    EXPECT_GT(took, port.sendTimeout) << "the reader was too fast to exercise the inactivity rule";
+    EXPECT_GT(took, port->sendTimeout) << "the reader was too fast to exercise the inactivity rule";
 }
 
 TEST_F(SocketLayer, ASendWithoutProgressFailsWithCode2AndCountsOnlyAcceptedBytes)
 {
     Link link;
     ASSERT_TRUE(Connect(&link, 8192, 4096));
-    port.sendTimeout = 300;
+    port->sendTimeout = 300;
     std::string data = TestPattern(16 * 1024 * 1024);
     DWORD sent = 0;
     DWORD start = GetTickCount();
-    BOOL ok = SendAll(&port, link.client, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()), &sent,
-                      TRUE);
+    BOOL ok = Send(link.client, data, &sent);
     DWORD took = GetTickCount() - start;
     EXPECT_FALSE(ok);
-    EXPECT_EQ(port.errorCode, static_cast<DWORD>(ERR_TIMEOUT));
-    EXPECT_GE(took, port.sendTimeout);
+    EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_TIMEOUT));
+    EXPECT_GE(took, port->sendTimeout);
     EXPECT_LT(took, kLateMs);
     ASSERT_LT(sent, data.size());
     // What the peer can still read is exactly what the counter says was accepted.
@@ -193,27 +196,27 @@ TEST_F(SocketLayer, AReceiveFromAClosedPeerWaitsOutItsTimeOutWithoutSpinning)
     send(link.server, "ok", 2, 0);
     closesocket(link.server);
     link.server = INVALID_SOCKET;
-    port.receiveTimeout = 600;
+    port->receiveTimeout = 600;
     BYTE buffer[64];
-    ASSERT_EQ(ReceiveWithTimeout(&port, link.client, buffer, sizeof buffer, TRUE), 2u) << "data before the close comes first";
+    ASSERT_EQ(ReceiveWithTimeout(port, link.client, buffer, sizeof buffer, TRUE), 2u) << "data before the close comes first";
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 2), "ok");
 
     DWORD cpuBefore = ThreadCpuMs();
     DWORD start = GetTickCount();
-    EXPECT_EQ(ReceiveWithTimeout(&port, link.client, buffer, sizeof buffer, TRUE), 0u);
+    EXPECT_EQ(ReceiveWithTimeout(port, link.client, buffer, sizeof buffer, TRUE), 0u);
     DWORD took = GetTickCount() - start;
     DWORD cpu = ThreadCpuMs() - cpuBefore;
-    EXPECT_EQ(port.errorCode, static_cast<DWORD>(ERR_TIMEOUT));
+    EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_TIMEOUT));
     EXPECT_GE(took, 600u);
     EXPECT_LT(took, kLateMs);
     EXPECT_LT(cpu, 200u) << "the wait after the close must not spin";
 
     // Without a receive time-out the closed connection ends the receive at once.
-    port.receiveTimeout = NO_TIMEOUT;
-    port.errorCode = kUntouched;
+    port->receiveTimeout = NO_TIMEOUT;
+    port->errorCode = kUntouched;
     start = GetTickCount();
-    EXPECT_EQ(ReceiveWithTimeout(&port, link.client, buffer, sizeof buffer, TRUE), 0u);
-    EXPECT_EQ(port.errorCode, static_cast<DWORD>(ERR_CONNECTION_LOST));
+    EXPECT_EQ(ReceiveWithTimeout(port, link.client, buffer, sizeof buffer, TRUE), 0u);
+    EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_CONNECTION_LOST));
     EXPECT_LT(GetTickCount() - start, 1000u);
 }
 
@@ -228,68 +231,35 @@ TEST_F(SocketLayer, AResetFailsSendAndReceiveWithCode1)
     // (Wine's recv reports a reset as an orderly close; either way a receive
     // without a time-out ends at once with code 1.)
     BYTE buffer[16];
-    EXPECT_EQ(ReceiveWithTimeout(&port, link.client, buffer, sizeof buffer, TRUE), 0u);
-    EXPECT_EQ(port.errorCode, static_cast<DWORD>(ERR_CONNECTION_LOST));
+    EXPECT_EQ(ReceiveWithTimeout(port, link.client, buffer, sizeof buffer, TRUE), 0u);
+    EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_CONNECTION_LOST));
 
-    port.errorCode = kUntouched;
-    port.sendTimeout = 2000;
+    port->errorCode = kUntouched;
+    port->sendTimeout = 2000;
     std::string data = TestPattern(64 * 1024);
     DWORD sent = 0;
-    EXPECT_FALSE(SendAll(&port, link.client, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()), &sent,
-                         TRUE));
-    EXPECT_EQ(port.errorCode, static_cast<DWORD>(ERR_CONNECTION_LOST));
-}
-
-TEST_F(SocketLayer, DeletingTheJobEndsAStalledSendOrReceiveWithinOneSlice)
-{
-    Link link;
-    ASSERT_TRUE(Connect(&link, 8192, 4096));
-    std::string data = TestPattern(16 * 1024 * 1024);
-    DWORD deletedAt = 0;
-    std::thread deleter([&] {
-        Sleep(300);
-        deletedAt = GetTickCount();
-        InterlockedOr(&port.jobStatus, JOB_STATUS_DELETING);
-    });
-    DWORD sent = 0;
-    BOOL ok = SendAll(&port, link.client, reinterpret_cast<const BYTE*>(data.data()), static_cast<DWORD>(data.size()), &sent,
-                      TRUE);
-    DWORD ended = GetTickCount();
-    deleter.join();
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(port.errorCode, kUntouched) << "a deleted job leaves no error code";
-    EXPECT_LE(ended - deletedAt, g_timing.readinessWait + 250) << "one slice, plus scheduling";
-
-    BYTE buffer[16];
-    EXPECT_EQ(ReceiveWithTimeout(&port, link.client, buffer, sizeof buffer, TRUE), 0u);
-    EXPECT_EQ(port.errorCode, kUntouched);
-
-    // Without the watch, deletion does not end the send: its time-out does.
-    port.sendTimeout = 300;
-    EXPECT_FALSE(SendAll(&port, link.client, reinterpret_cast<const BYTE*>(data.data()), 1024 * 1024, &sent, FALSE));
-    EXPECT_EQ(port.errorCode, static_cast<DWORD>(ERR_TIMEOUT));
+    EXPECT_FALSE(Send(link.client, data, &sent));
+    EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_CONNECTION_LOST));
 }
 
 TEST_F(SocketLayer, AnAbortCloseResetsAndAGracefulCloseSendsTheEnd)
 {
     Link aborted;
     ASSERT_TRUE(Connect(&aborted));
-    raw.connection = aborted.client;
-    aborted.client = INVALID_SOCKET;
-    SetPortFlags(&port, PORT_TRANSFER_STARTED);
-    EXPECT_TRUE(CloseConnection(&port, &raw.connection, CLOSE_ABORT));
-    EXPECT_EQ(raw.connection, INVALID_SOCKET);
-    EXPECT_FALSE(HasPortFlag(&port, PORT_TRANSFER_STARTED));
+    Adopt(&aborted);
+    SetPortFlags(port, PORT_TRANSFER_STARTED);
+    EXPECT_TRUE(CloseConnection(port, connection, CLOSE_ABORT));
+    EXPECT_EQ(*connection, INVALID_SOCKET);
+    EXPECT_FALSE(HasPortFlag(port, PORT_TRANSFER_STARTED));
     EXPECT_TRUE(PeerWasReset(aborted.server));
 
     // Graceful: the peer sees the end of data, answers with its own close,
     // and the close returns without waiting out its limit.
     Link graceful;
     ASSERT_TRUE(Connect(&graceful));
-    raw.connection = graceful.client;
-    graceful.client = INVALID_SOCKET;
-    port.receiveTimeout = 5000;
-    SetPortFlags(&port, PORT_TRANSFER_STARTED);
+    Adopt(&graceful);
+    port->receiveTimeout = 5000;
+    SetPortFlags(port, PORT_TRANSFER_STARTED);
     std::string seen;
     int answered = 0;
     std::thread peer([&] {
@@ -299,17 +269,17 @@ TEST_F(SocketLayer, AnAbortCloseResetsAndAGracefulCloseSendsTheEnd)
         graceful.server = INVALID_SOCKET;
     });
     DWORD start = GetTickCount();
-    EXPECT_TRUE(CloseConnection(&port, &raw.connection, CLOSE_GRACEFUL | CLOSE_KEEP_TRANSFER));
+    EXPECT_TRUE(CloseConnection(port, connection, CLOSE_GRACEFUL | CLOSE_KEEP_TRANSFER));
     EXPECT_LT(GetTickCount() - start, 2000u);
     peer.join();
     EXPECT_EQ(seen, "");
-    EXPECT_EQ(raw.connection, INVALID_SOCKET);
+    EXPECT_EQ(*connection, INVALID_SOCKET);
     EXPECT_EQ(answered, 3) << "the peer may still send after our orderly end";
-    EXPECT_TRUE(HasPortFlag(&port, PORT_TRANSFER_STARTED)) << "the caller asked to keep it";
+    EXPECT_TRUE(HasPortFlag(port, PORT_TRANSFER_STARTED)) << "the caller asked to keep it";
 
     // Closing what is closed already succeeds and changes nothing.
-    EXPECT_TRUE(CloseConnection(&port, &raw.connection, CLOSE_GRACEFUL));
-    EXPECT_TRUE(HasPortFlag(&port, PORT_TRANSFER_STARTED));
+    EXPECT_TRUE(CloseConnection(port, connection, CLOSE_GRACEFUL));
+    EXPECT_TRUE(HasPortFlag(port, PORT_TRANSFER_STARTED));
 }
 
 TEST_F(SocketLayer, AGracefulCloseOfAPeerThatNeverClosesIsBounded)
@@ -317,11 +287,10 @@ TEST_F(SocketLayer, AGracefulCloseOfAPeerThatNeverClosesIsBounded)
     // By the receive time-out when it is the smaller bound.
     Link link;
     ASSERT_TRUE(Connect(&link));
-    raw.connection = link.client;
-    link.client = INVALID_SOCKET;
-    port.receiveTimeout = 300;
+    Adopt(&link);
+    port->receiveTimeout = 300;
     DWORD start = GetTickCount();
-    EXPECT_TRUE(CloseConnection(&port, &raw.connection, CLOSE_GRACEFUL));
+    EXPECT_TRUE(CloseConnection(port, connection, CLOSE_GRACEFUL));
     DWORD took = GetTickCount() - start;
     EXPECT_GE(took, 300u);
     EXPECT_LT(took, kLateMs);
@@ -329,30 +298,23 @@ TEST_F(SocketLayer, AGracefulCloseOfAPeerThatNeverClosesIsBounded)
     // By the close limit when there is no receive time-out.
     Link unlimited;
     ASSERT_TRUE(Connect(&unlimited));
-    raw.connection = unlimited.client;
-    unlimited.client = INVALID_SOCKET;
-    port.receiveTimeout = NO_TIMEOUT;
+    Adopt(&unlimited);
+    port->receiveTimeout = NO_TIMEOUT;
     start = GetTickCount();
-    EXPECT_TRUE(CloseConnection(&port, &raw.connection, CLOSE_GRACEFUL));
+    EXPECT_TRUE(CloseConnection(port, connection, CLOSE_GRACEFUL));
     took = GetTickCount() - start;
     EXPECT_GE(took, g_timing.gracefulCloseLimit);
     EXPECT_LT(took, kLateMs);
 
     // At once when the spooler reports the job as being deleted.
-    StandinAddPrinter("PR", "P1", 0);
-    DWORD job = StandinAddJob("PR", "doc", "user", "RAW", 0);
-    char name[] = "PR";
-    ASSERT_TRUE(g_monitor.host.OpenPrinterA(name, &port.printer, nullptr));
-    port.jobId = job;
+    OpenJob();
     StandinSetJobStatus(job, JOB_STATUS_DELETING);
     Link deleted;
     ASSERT_TRUE(Connect(&deleted));
-    raw.connection = deleted.client;
-    deleted.client = INVALID_SOCKET;
+    Adopt(&deleted);
     start = GetTickCount();
-    EXPECT_TRUE(CloseConnection(&port, &raw.connection, CLOSE_GRACEFUL));
+    EXPECT_TRUE(CloseConnection(port, connection, CLOSE_GRACEFUL));
     EXPECT_LT(GetTickCount() - start, g_timing.gracefulCloseLimit / 2);
-    g_monitor.host.ClosePrinter(port.printer);
 }
 
 TEST_F(SocketLayer, ConnectFailuresAreLeftToTheCallerAndASuccessIsNonBlocking)
