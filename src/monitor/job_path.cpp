@@ -439,8 +439,8 @@ static bool IsUnsentEmptyJob(const PortRecord* port)
 }
 
 // The replay loop: sends the spool file until it is delivered, the user
-// gives up, or the job is deleted.
-static BOOL SendFromSpool(PortRecord* port)
+// gives up, or the job is deleted. *error names a cause other than those.
+static BOOL SendFromSpool(PortRecord* port, DWORD* error)
 {
     if (port->protocol == PROTOCOL_EMAIL)
     {
@@ -470,6 +470,8 @@ static BOOL SendFromSpool(PortRecord* port)
     }
     if (buffer)
         HeapFree(GetProcessHeap(), 0, buffer);
+    else
+        *error = ERROR_NOT_ENOUGH_MEMORY;
     return result;
 }
 
@@ -478,18 +480,18 @@ BOOL WINAPI EndDocPort(HANDLE handle)
     PortRecord* port = ListedPort(handle);
     if (!port || !HasPortFlag(port, PORT_DOC_OPEN))
         return TRUE;
-    // A failure keeps the cause its step left in the last error; ERROR_CANCELLED
-    // stands for a failure that left none.
-    SetLastError(0);
+    // A failure keeps the cause its step gave; ERROR_CANCELLED stands for a
+    // job given up (by the user, or deleted) or a step that gave none.
     BOOL result = TRUE;
+    DWORD error = 0;
     if (IsUnsentEmptyJob(port))
         port->sendFromSpool = 1; // sent from its (empty) spool file, with the retries of a replay
     if (HasPortFlag(port, PORT_WRITE_FAILED))
         result = FALSE; // the spooler was told; the job is incomplete
     else if (port->sendFromSpool == 1)
-        result = SendFromSpool(port);
-    DWORD error = result ? 0 : GetLastError();
+        result = SendFromSpool(port, &error);
     DWORD protocol = port->protocol <= PROTOCOL_FILE ? port->protocol : PROTOCOL_FILE;
+    SetLastError(0);
     if (g_senders[protocol].endJob && !g_senders[protocol].endJob(port)) {
         if (result)
             error = GetLastError();

@@ -38,6 +38,10 @@ BYTE* ReadJobInfo(HANDLE printer, DWORD jobId)
 
 BOOL ChangeJobStatus(PortRecord* port, DWORD set, DWORD clear, DWORD* status)
 {
+    // A status step leaves the caller's last error as it found it: its size
+    // query always ends in ERROR_INSUFFICIENT_BUFFER, which is no failure of
+    // the caller's.
+    const DWORD callerError = GetLastError();
     BOOL ok = FALSE;
     DWORD current = 0;
     MonitorLock();
@@ -55,6 +59,7 @@ BOOL ChangeJobStatus(PortRecord* port, DWORD set, DWORD clear, DWORD* status)
     MonitorUnlock();
     if (status)
         *status = current;
+    SetLastError(callerError);
     return ok;
 }
 

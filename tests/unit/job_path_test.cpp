@@ -189,7 +189,8 @@ TEST_F(JobTest, ChunkedIppJobMakesNoSpoolFileAndEmailKeepsItsFile)
     ASSERT_TRUE(Start(mail, job));
     Write(mail, "mail body");
     ASSERT_TRUE(EndDocPort(mail));
-    std::string path = spool + "\\~DWL042.DWL";
+    // Named with the full job ID: the file outlives its handle until the mailer has read it.
+    std::string path = spool + "\\~DWL1042.DWL";
     EXPECT_STREQ(EmailOf(mail)->spoolPath, path.c_str());
     EXPECT_EQ(ReadFileBytes(path), "mail body") << "the mailer reads the kept spool file";
     EXPECT_STREQ(EmailOf(mail)->subject, "Monthly report%%DWLPRINT%%");
@@ -202,7 +203,7 @@ TEST_F(JobTest, SpoolFileGoesToTheTemporaryDirectoryWithoutInstallPath)
     MakePort("RAW1", PROTOCOL_RAW);
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
-    std::string path = std::string(temp) + "~DWL611.DWL";
+    std::string path = std::string(temp) + "DWLSpool\\~DWL611.DWL"; // a private folder of its own there
     ASSERT_TRUE(Start(port, 1611));
     EXPECT_TRUE(FileExists(path));
     Write(port, "raw");
@@ -458,6 +459,104 @@ TEST_F(JobTest, JobStatusChangesAreWrittenBackToTheSpooler)
     EXPECT_FALSE(WaitWhilePaused(port, JOB_STATUS_PAUSED | JOB_STATUS_DELETING));
     EndDocPort(port);
     EXPECT_FALSE(ChangeJobStatus(port, 0, 0, &status)) << "no printer outside a job";
+}
+
+TEST_F(JobTest, AZeroLengthWriteIsNoCallOfTheSender)
+{
+    MakePort("RAW2", PROTOCOL_RAW);
+    ASSERT_TRUE(Start(port, AddJob()));
+    BYTE none = 0;
+    DWORD written = 77;
+    SetLastError(0xdeadbeef);
+    EXPECT_TRUE(WritePort(port, &none, 0, &written));
+    EXPECT_EQ(written, 0u);
+    EXPECT_TRUE(fake.blocks.empty()) << "a sender called without bytes opens the job's connection";
+    Write(port, "data");
+    ASSERT_TRUE(EndDocPort(port));
+    EXPECT_EQ(fake.connections, (std::vector<std::string>{"data"})) << "one connection for the job";
+}
+
+TEST_F(JobTest, AnEmptyNetworkJobStillReachesItsSender)
+{
+    // Spooled (LPR with its size), streamed (Raw) and chunked (IPP): the
+    // sender is called once without data, so that a wrong host shows.
+    const struct {
+        const char* name;
+        DWORD protocol;
+    } ports[] = {{"LPR15", PROTOCOL_LPR}, {"RAW3", PROTOCOL_RAW}, {"IPP2", PROTOCOL_IPP}};
+    for (const auto& p : ports) {
+        FakePrinter empty;
+        g_fake = &empty;
+        MakePort(p.name, p.protocol);
+        ASSERT_TRUE(Start(port, AddJob()));
+        ASSERT_TRUE(EndDocPort(port)) << p.name;
+        EXPECT_EQ(empty.blocks, (std::vector<DWORD>{0})) << p.name;
+        EXPECT_EQ(empty.connections.size(), 1u) << p.name;
+    }
+}
+
+TEST_F(JobTest, EndDocPortWaitsForTheWatcherToEndNotForAStopPoll)
+{
+    MakePort("LPR13", PROTOCOL_LPR);
+    ASSERT_TRUE(Start(port, AddJob()));
+    ASSERT_TRUE(WaitUntil([&] { return HasPortFlag(port, PORT_WATCHER_RUNNING); }, 2000));
+    Write(port, "x");
+    // A stop that sleeps one poll after signalling would take 20 s here.
+    g_timing.jobWatcherStopPoll = 20000;
+    DWORD start = GetTickCount();
+    ASSERT_TRUE(EndDocPort(port));
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_FALSE(HasPortFlag(port, PORT_WATCHER_RUNNING | PORT_WATCHER_REQUESTED));
+    UseTiming(100);
+}
+
+BOOL FailingEndWithCause(PortRecord*)
+{
+    SetLastError(ERROR_NOT_READY);
+    return FALSE;
+}
+
+BOOL FailingEndWithoutCause(PortRecord*)
+{
+    return FALSE;
+}
+
+TEST_F(JobTest, AFailedJobEndKeepsItsCauseAndIsCancelledOnlyWithoutOne)
+{
+    MakePort("LPR14", PROTOCOL_LPR);
+    const struct {
+        EndJobFunction end;
+        DWORD error;
+    } cases[] = {{FailingEndWithCause, ERROR_NOT_READY}, {FailingEndWithoutCause, ERROR_CANCELLED}};
+    for (const auto& c : cases) {
+        g_senders[PROTOCOL_LPR].endJob = c.end;
+        ASSERT_TRUE(Start(port, AddJob()));
+        Write(port, "x");
+        SetLastError(0xdeadbeef);
+        EXPECT_FALSE(EndDocPort(port));
+        EXPECT_EQ(GetLastError(), c.error);
+    }
+}
+
+TEST_F(JobTest, AStreamedJobPastFourGigabytesGoesOnWithoutItsReplayCopy)
+{
+    MakePort("RAW4", PROTOCOL_RAW);
+    ASSERT_TRUE(Start(port, AddJob()));
+    Write(port, "head");
+    // As if 4 GiB less 100 bytes had been spooled and sent already.
+    port->bytesSpooled = 0xFFFFFFFFu - 100;
+    port->bytesSent = 0xFFFFFFFFu - 100;
+    std::string tail = TestPattern(4000);
+    Write(port, tail, 4000);
+    EXPECT_EQ(port->spoolFile, INVALID_HANDLE_VALUE) << "the replay copy is given up";
+    EXPECT_EQ(port->bytesSent, 0xFFFFFFFFull - 100 + 4000) << "the count goes past 4 GiB";
+    ASSERT_EQ(fake.connections.size(), 1u) << "no second connection when the count passes 4 GiB";
+    EXPECT_EQ(fake.connections[0], "head" + tail);
+    // A failure then cannot be replayed: the job fails.
+    fake.failAt = fake.delivered + 10;
+    DWORD written = 0;
+    EXPECT_FALSE(WritePort(port, reinterpret_cast<BYTE*>(&tail[0]), 100, &written));
+    EXPECT_FALSE(EndDocPort(port));
 }
 
 } // namespace
