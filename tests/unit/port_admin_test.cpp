@@ -8,8 +8,10 @@
 
 #include "monitor/config_store.h"
 #include "monitor/monitor.h"
+#include "monitor/network_refresh.h"
 #include "monitor/port_admin.h"
 #include "monitor/port_ops.h"
+#include "standin/spooler_standin.h"
 #include "support/fresh_monitor.h"
 #include "support/ui_driver.h"
 
@@ -221,6 +223,37 @@ TEST(PortRegistering, OneRecordPerNameAndKeysNeverOverwritten)
     EXPECT_FALSE(RegisterNewPort(&lpr.header, "C\\D", PROTOCOL_LPR));
     EXPECT_EQ(1, Listed("C\\D"));
     EXPECT_FALSE(RegisterNewPort(&lpr.header, "FILE1", PROTOCOL_FILE));
+}
+
+TEST(PortAdopting, AKeyThatCannotBeAdoptedDoesNotBlockTheOnesAfterIt)
+{
+    FreshMonitor fresh;
+    fresh.SetPortText("A-NO-MODE", "HostName", "nowhere"); // no PrintMode at all
+    fresh.SetPortDword("B-LOCAL", "PrintMode", PROTOCOL_FILE);
+    fresh.SetPortDword("C-RAW", "PrintMode", PROTOCOL_RAW);
+    EXPECT_TRUE(AdoptRegistryPort());
+    EXPECT_EQ(1, Listed("C-RAW"));
+    EXPECT_EQ(0, Listed("A-NO-MODE") + Listed("B-LOCAL"));
+    EXPECT_FALSE(AdoptRegistryPort());
+}
+
+TEST(PortRegistering, ARecordTheRefreshMadeStaysOnceItHasAKey)
+{
+    FreshMonitor fresh;
+    MonitorHostServices services = StandinServices(100);
+    InstallHostServices(&services);
+    StandinSetNetPrinters({StandinNetPrinter{"LPT7", "\\\\server\\queue", false}});
+    RefreshNetworkPorts();
+    ASSERT_EQ(1, Listed("LPT7:"));
+    LprSettings lpr = {};
+    lpr.header.protocol = PROTOCOL_LPR;
+    strcpy(lpr.host, "server");
+    strcpy(lpr.queue, "queue");
+    EXPECT_TRUE(RegisterNewPort(&lpr.header, "LPT7:", PROTOCOL_LPR));
+    StandinSetNetPrinters({});
+    RefreshNetworkPorts();
+    EXPECT_EQ(1, Listed("LPT7:")) << "a registry port is not the refresh's to remove";
+    EXPECT_TRUE(KeyExists(fresh.PortKey("LPT7:")));
 }
 
 } // namespace
