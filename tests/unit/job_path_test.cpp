@@ -15,6 +15,8 @@
 #include "support/peer_process.h"
 #include "support/ui_driver.h"
 #include "support/test_files.h"
+
+// After windows.h, which the headers above bring in.
 #include <winioctl.h>
 
 namespace {
@@ -74,7 +76,7 @@ bool FileExists(const std::string& path)
 }
 
 // A block of `size` readable bytes followed by a page that cannot be read:
-// a write from it fails after what precedes the page.
+// a file write of more than `size` bytes from it fails.
 struct UnreadableTail {
     BYTE* block = nullptr;
     explicit UnreadableTail(DWORD size)
