@@ -15,6 +15,8 @@
 #include "support/peer_process.h"
 #include "support/ui_driver.h"
 #include "support/test_files.h"
+
+// After windows.h, which the headers above bring in.
 #include <winioctl.h>
 
 namespace {
@@ -74,7 +76,7 @@ bool FileExists(const std::string& path)
 }
 
 // A block of `size` readable bytes followed by a page that cannot be read:
-// a write from it fails after what precedes the page.
+// a file write of more than `size` bytes from it fails.
 struct UnreadableTail {
     BYTE* block = nullptr;
     explicit UnreadableTail(DWORD size)
@@ -295,6 +297,8 @@ TEST_F(JobTest, AJobDeletedWhileTheReplayWaitsPausedEndsWithoutFurtherSends)
     StandinJobView view;
     ASSERT_TRUE(StandinJob(job, &view));
     EXPECT_TRUE(view.status & JOB_STATUS_ERROR) << "the spooler saw the failed attempt";
+    DWORD status = 0;
+    EXPECT_FALSE(ChangeJobStatus(port, 0, 0, &status)) << "no printer outside a job";
 }
 
 TEST_F(JobTest, LocalFilePortsWriteTheDestinationFromItsStart)
@@ -441,24 +445,6 @@ TEST_F(JobTest, AHostTableOfAnotherSizeIsRefusedAndEmptyMembersKeepTheFunctions)
     EXPECT_EQ(g_monitor.host.OpenPrinterA, StandinServices(100).OpenPrinterA);
     EXPECT_EQ(g_monitor.host.SetJobA, StandinServices(100).SetJobA);
     EXPECT_EQ(g_monitor.host.WNetCloseEnum, StandinServices(100).WNetCloseEnum);
-}
-
-TEST_F(JobTest, JobStatusChangesAreWrittenBackToTheSpooler)
-{
-    MakePort("LPR9", PROTOCOL_LPR);
-    DWORD job = AddJob();
-    ASSERT_TRUE(Start(port, job));
-    DWORD status = 0;
-    ASSERT_TRUE(ChangeJobStatus(port, JOB_STATUS_ERROR | JOB_STATUS_PRINTING, 0, &status));
-    ASSERT_TRUE(ChangeJobStatus(port, 0, JOB_STATUS_PRINTING, &status));
-    EXPECT_EQ(status, static_cast<DWORD>(JOB_STATUS_ERROR));
-    StandinJobView view;
-    ASSERT_TRUE(StandinJob(job, &view));
-    EXPECT_EQ(view.status, static_cast<DWORD>(JOB_STATUS_ERROR));
-    EXPECT_TRUE(WaitWhilePaused(port, 0));
-    EXPECT_FALSE(WaitWhilePaused(port, JOB_STATUS_PAUSED | JOB_STATUS_DELETING));
-    EndDocPort(port);
-    EXPECT_FALSE(ChangeJobStatus(port, 0, 0, &status)) << "no printer outside a job";
 }
 
 TEST_F(JobTest, AZeroLengthWriteIsNoCallOfTheSender)

@@ -124,13 +124,4 @@ TEST(PortTable, FindPortTriesTheOtherSpellingWithoutTouchingTheName)
     MonitorUnlock();
 }
 
-TEST(PortTable, RemovedRecordsLeaveTheList)
-{
-    FreshMonitor fresh;
-    PortRecord* a = CreatePortRecord(nullptr, "AAA", "t", PROTOCOL_LPR);
-    CreatePortRecord(nullptr, "BB", "t", PROTOCOL_LPR);
-    RemovePortRecord(a);
-    EXPECT_EQ(ListedNames(), (std::vector<std::string>{"BB"}));
-}
-
 } // namespace

@@ -167,28 +167,6 @@ TEST_F(SocketLayer, ASlowButSteadyReaderNeverTimesOut)
     EXPECT_GT(took, port->sendTimeout) << "the reader was too fast to exercise the inactivity rule";
 }
 
-TEST_F(SocketLayer, ASendWithoutProgressFailsWithCode2AndCountsOnlyAcceptedBytes)
-{
-    Link link;
-    ASSERT_TRUE(Connect(&link, 8192, 4096));
-    port->sendTimeout = 300;
-    std::string data = TestPattern(16 * 1024 * 1024);
-    DWORD sent = 0;
-    DWORD start = GetTickCount();
-    BOOL ok = Send(link.client, data, &sent);
-    DWORD took = GetTickCount() - start;
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_TIMEOUT));
-    EXPECT_GE(took, port->sendTimeout);
-    EXPECT_LT(took, kLateMs);
-    ASSERT_LT(sent, data.size());
-    // What the peer can still read is exactly what the counter says was accepted.
-    shutdown(link.client, SD_SEND);
-    std::string received = ReadToEnd(link.server);
-    EXPECT_EQ(received.size(), sent);
-    EXPECT_EQ(FirstDifference(received, data.substr(0, sent)), std::string::npos);
-}
-
 TEST_F(SocketLayer, AReceiveFromAClosedPeerWaitsOutItsTimeOutWithoutSpinning)
 {
     Link link;
