@@ -545,4 +545,21 @@ TEST_F(JobTest, AStreamedJobPastFourGigabytesGoesOnWithoutItsReplayCopy)
     EXPECT_FALSE(EndDocPort(port));
 }
 
+TEST_F(JobTest, AFileLeftUnderASpoolNameIsReplacedNeverWrittenThrough)
+{
+    // A link planted under the next job's spool name, to a file of someone else's.
+    MakePort("LPR16", PROTOCOL_LPR);
+    monitor.WriteInstallFile("victim.txt", "keep me");
+    std::string dir = SpoolDir(), victim = monitor.installDir + "\\victim.txt";
+    CreateDirectoryA(dir.c_str(), nullptr);
+    std::string path = dir + "\\~DWL021.DWL";
+    ASSERT_TRUE(CreateHardLinkA(path.c_str(), victim.c_str(), nullptr)) << GetLastError();
+    ASSERT_TRUE(Start(port, 21));
+    Write(port, "the job's own bytes");
+    EXPECT_EQ(ReadFileBytes(victim), "keep me") << "the job wrote through the planted link";
+    ASSERT_TRUE(EndDocPort(port));
+    EXPECT_EQ(fake.connections[0], "the job's own bytes");
+    EXPECT_FALSE(FileExists(path));
+}
+
 } // namespace
