@@ -295,6 +295,35 @@ TEST_F(SocketLayer, AGracefulCloseOfAPeerThatNeverClosesIsBounded)
     EXPECT_LT(GetTickCount() - start, g_timing.gracefulCloseLimit / 2);
 }
 
+size_t GetJobCalls()
+{
+    size_t calls = 0;
+    for (const std::string& line : StandinCallLog())
+        calls += line.compare(0, 7, "GetJobA") == 0;
+    return calls;
+}
+
+TEST_F(SocketLayer, AGracefulCloseAsksTheSpoolerOncePerSliceNotOncePerBuffer)
+{
+    OpenJob();
+    Link link;
+    ASSERT_TRUE(Connect(&link));
+    Adopt(&link);
+    port->receiveTimeout = 5000;
+    // After our end of data the peer still sends a megabyte, then closes.
+    std::thread peer([&] {
+        ReadToEnd(link.server);
+        std::string rest(1024 * 1024, 'r');
+        send(link.server, rest.data(), static_cast<int>(rest.size()), 0);
+        closesocket(link.server);
+        link.server = INVALID_SOCKET;
+    });
+    size_t before = GetJobCalls();
+    EXPECT_TRUE(CloseConnection(port, connection, CLOSE_GRACEFUL));
+    peer.join();
+    EXPECT_LT(GetJobCalls() - before, 40u) << "the job status was read for every kilobyte drained";
+}
+
 TEST_F(SocketLayer, ConnectFailuresAreLeftToTheCallerAndASuccessIsNonBlocking)
 {
     WORD closedPort = FreeTcpPort();
