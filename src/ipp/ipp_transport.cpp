@@ -77,7 +77,7 @@ BOOL ConnectTarget(PortRecord* port, const IppSettings* ipp, sockaddr_in* remote
 
 } // namespace
 
-const IppTransport g_ippTransports[1] = {
+IppTransport g_ippTransports[1] = {
     {SendAll, PlainSend, ReceiveUntilClosed},
 };
 

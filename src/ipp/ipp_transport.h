@@ -22,7 +22,8 @@ struct IppTransport {
 };
 
 // Row 0: plain TCP. The transport index of the settings selects the row.
-extern const IppTransport g_ippTransports[1];
+// Not const: a test puts a send of its own in a slot.
+extern IppTransport g_ippTransports[1];
 const IppTransport& TransportOf(const IppSettings* ipp);
 
 // The printer's answer to the current job (IppSettings::jobResponse).
