@@ -6,7 +6,9 @@
 #include "ipp/ipp_transport.h"
 #include "monitor/error_reporter.h"
 #include "monitor/monitor.h"
+#include "resource.h"
 #include "support/fresh_monitor.h"
+#include "support/ui_driver.h"
 
 namespace {
 
@@ -41,11 +43,17 @@ TEST_F(LastChunk, APartlySentClosingChunkResumesAtItsFirstUnsentByte)
     IppSettings* ipp = IppOf(port);
     ASSERT_NE(ipp, nullptr);
     ipp->connection = 1; // never touched by the test's send
-    port->reconnect = 1; // a time-out is retried without asking
     g_ippTransports[0].send = TwoBytesThenAll;
     g_wire.clear();
     g_calls = 0;
-    EXPECT_TRUE(SendLastChunk(port));
+    // The time-out shows the error window; its Retry sends the rest.
+    UiThread* run = StartUiThread([&] { return static_cast<INT_PTR>(SendLastChunk(port)); });
+    HWND window = WaitDialog(0, nullptr, IDC_RETRY); // on the window's own thread
+    ASSERT_NE(window, nullptr);
+    Click(window, IDC_RETRY);
+    INT_PTR sent = 0;
+    ASSERT_TRUE(JoinUiThread(run, &sent));
+    EXPECT_TRUE(sent);
     EXPECT_EQ(g_calls, 2);
     EXPECT_EQ(g_wire, "0\r\n\r\n") << "every byte of the closing chunk exactly once";
     ipp->connection = INVALID_SOCKET;
