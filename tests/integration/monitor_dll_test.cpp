@@ -29,19 +29,38 @@ const DllMonitor::Port* Find(const std::vector<DllMonitor::Port>& ports, const s
     return nullptr;
 }
 
-TEST(MonitorDll, ExportsAndTableSlots)
+DWORD WINAPI NoNetwork(DWORD, DWORD, DWORD, LPNETRESOURCEA, LPHANDLE)
+{
+    return ERROR_NO_NETWORK;
+}
+
+// The host table is taken whole or not at all: none, or one of another size,
+// is refused and changes nothing; members left NULL keep the functions in use.
+TEST(MonitorDll, HostServicesOfAnotherSizeAreRefusedAndNullMembersKept)
 {
     DllMonitor m;
+    StandinSetNetPrinters({{"LPT3", "\\\\server\\laser", false}});
     ASSERT_TRUE(m.Load(kDivisor)) << m.error;
-    EXPECT_TRUE(m.monitor.initialized);
-    const MONITOR95& t = m.table();
-    EXPECT_EQ(t.pfnOpenPortEx, nullptr);
-    void* const slots[] = {(void*)t.pfnEnumPorts,     (void*)t.pfnOpenPort,      (void*)t.pfnStartDocPort,
-                           (void*)t.pfnWritePort,     (void*)t.pfnReadPort,      (void*)t.pfnEndDocPort,
-                           (void*)t.pfnClosePort,     (void*)t.pfnAddPort,       (void*)t.pfnConfigurePort,
-                           (void*)t.pfnDeletePort,    (void*)t.pfnGetPrinterDataFromPort, (void*)t.pfnSetPortTimeOuts};
-    for (void* slot : slots)
-        EXPECT_NE(slot, nullptr);
+    auto set = reinterpret_cast<SetMonitorHostServicesFn>(
+        reinterpret_cast<void*>(GetProcAddress(m.monitor.module, SET_MONITOR_HOST_SERVICES_EXPORT)));
+    ASSERT_NE(set, nullptr);
+    MonitorHostServices services = {};
+    services.WNetOpenEnumA = NoNetwork;
+    services.timeDivisor = kDivisor;
+    for (DWORD size : {DWORD(0), DWORD(sizeof services - 4), DWORD(sizeof services + 4)}) {
+        services.size = size;
+        SetLastError(0);
+        EXPECT_FALSE(set(&services)) << size;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << size;
+    }
+    SetLastError(0);
+    EXPECT_FALSE(set(nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    MonitorHostServices empty = {};
+    empty.size = sizeof empty;
+    empty.timeDivisor = kDivisor;
+    EXPECT_TRUE(set(&empty));
+    EXPECT_NE(Find(m.Enumerate(2), "LPT3:"), nullptr) << "the stand-in's network is still asked";
 }
 
 // A key name longer than the usual buffers neither stops loading (RAW1 and XY
