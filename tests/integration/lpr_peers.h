@@ -55,21 +55,6 @@ inline std::vector<std::string> ListFiles(const std::string& dir, const std::str
     return names;
 }
 
-// One field of a flat JSON object as text: a string without its quotes, or
-// a number, boolean or array as written; empty when absent.
-inline std::string JsonField(const std::string& json, const std::string& key)
-{
-    std::string tag = "\"" + key + "\": ";
-    size_t at = json.find(tag);
-    if (at == std::string::npos)
-        return "";
-    at += tag.size();
-    if (json[at] == '"')
-        return json.substr(at + 1, json.find('"', at + 1) - at - 1);
-    size_t end = json[at] == '[' ? json.find(']', at) + 1 : json.find_first_of(",}", at);
-    return json.substr(at, end - at);
-}
-
 // fake_lpd.py's record of connection n (1-based), once the connection has ended.
 inline std::string Record(PeerProcess& server, int n)
 {
