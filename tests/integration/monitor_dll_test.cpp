@@ -192,29 +192,38 @@ TEST(MonitorDll, PortOperationsWithoutADocument)
 
 // --- Connected network printers -------------------------------------------
 
-TEST(MonitorDll, NetworkPrintersAppearAsNetAttachedPortsAndGoWhenDisconnected)
+// Connected printers appear as net-attached ports (a registered port of the
+// same name takes the mark). Within the refresh interval the network is not
+// asked again; after it, the ports of disconnected printers go, except a
+// registered one (it loses the mark) and an open one (it goes once closed).
+TEST(MonitorDll, NetworkPrintersComeAndGoWithTheirConnections)
 {
     DllMonitor m;
     m.SetPortDword("REGISTERED", "PrintMode", 0);
-    StandinSetNetPrinters({{"LPT3", "\\\\server\\laser", false}, {"LPT4", "", true}});
+    m.SetPortDword("LPT5:", "PrintMode", 0);
+    StandinSetNetPrinters({{"LPT3", "\\\\server\\laser", false},
+                           {"LPT4", "", true},
+                           {"LPT5", "\\\\server\\colour", false},
+                           {"LPT6", "\\\\server\\busy", false}});
     ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    const DWORD net = PORT_TYPE_WRITE | PORT_TYPE_NET_ATTACHED;
     auto ports = m.Enumerate(2);
-    const auto* lpt3 = Find(ports, "LPT3:");
-    ASSERT_NE(lpt3, nullptr);
-    EXPECT_EQ(lpt3->type, static_cast<DWORD>(PORT_TYPE_WRITE | PORT_TYPE_NET_ATTACHED));
-    EXPECT_EQ(lpt3->description, "\\\\server\\laser");
-    const auto* lpt4 = Find(ports, "LPT4:");
-    ASSERT_NE(lpt4, nullptr);
-    EXPECT_EQ(lpt4->description, ""); // a provider without remote name
+    for (const char* name : {"LPT3:", "LPT4:", "LPT5:", "LPT6:"}) {
+        ASSERT_NE(Find(ports, name), nullptr) << name;
+        EXPECT_EQ(Find(ports, name)->type, net) << name;
+    }
+    EXPECT_EQ(Find(ports, "LPT3:")->description, "\\\\server\\laser");
+    EXPECT_EQ(Find(ports, "LPT4:")->description, ""); // a provider without remote name
+    EXPECT_EQ(Find(ports, "LPT5:")->description, "\\\\server\\colour");
     EXPECT_EQ(Find(ports, "REGISTERED")->type, static_cast<DWORD>(PORT_TYPE_WRITE));
     EXPECT_EQ(StandinOpenEnumerations(), 0u);
-
-    // Within the refresh interval the network is not asked again.
     DWORD asked = StandinConnectedEnumerations();
     m.Enumerate(1);
     EXPECT_EQ(StandinConnectedEnumerations(), asked);
 
-    // LPT4 is disconnected: after the interval its port goes, LPT3 stays.
+    char name[] = "LPT6:";
+    HANDLE port = nullptr;
+    ASSERT_TRUE(m.table().pfnOpenPort(name, &port));
     StandinSetNetPrinters({{"LPT3", "\\\\server\\laser2", false}});
     Sleep(kPastInterval);
     ports = m.Enumerate(2);
@@ -222,38 +231,10 @@ TEST(MonitorDll, NetworkPrintersAppearAsNetAttachedPortsAndGoWhenDisconnected)
     EXPECT_EQ(Find(ports, "LPT4:"), nullptr);
     ASSERT_NE(Find(ports, "LPT3:"), nullptr);
     EXPECT_EQ(Find(ports, "LPT3:")->description, "\\\\server\\laser2");
-}
-
-TEST(MonitorDll, RegisteredPortMatchingAPrinterOnlyLosesTheNetworkMarkWhenItGoes)
-{
-    DllMonitor m;
-    m.SetPortDword("LPT5:", "PrintMode", 0);
-    StandinSetNetPrinters({{"LPT5", "\\\\server\\colour", false}});
-    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
-    auto ports = m.Enumerate(2);
-    ASSERT_NE(Find(ports, "LPT5:"), nullptr);
-    EXPECT_EQ(Find(ports, "LPT5:")->type, static_cast<DWORD>(PORT_TYPE_WRITE | PORT_TYPE_NET_ATTACHED));
-    EXPECT_EQ(Find(ports, "LPT5:")->description, "\\\\server\\colour");
-    StandinSetNetPrinters({});
-    Sleep(kPastInterval);
-    ports = m.Enumerate(2);
     ASSERT_NE(Find(ports, "LPT5:"), nullptr) << "a registered port is never removed by the refresh";
     EXPECT_EQ(Find(ports, "LPT5:")->type, static_cast<DWORD>(PORT_TYPE_WRITE));
     EXPECT_EQ(Find(ports, "LPT5:")->description, MONITOR_MODEL " Network Printer LPR Port");
-}
-
-TEST(MonitorDll, AnOpenNetworkPortSurvivesTheSweepUntilClosed)
-{
-    DllMonitor m;
-    StandinSetNetPrinters({{"LPT6", "\\\\server\\busy", false}});
-    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
-    ASSERT_NE(Find(m.Enumerate(1), "LPT6:"), nullptr);
-    char name[] = "LPT6:";
-    HANDLE port = nullptr;
-    ASSERT_TRUE(m.table().pfnOpenPort(name, &port));
-    StandinSetNetPrinters({});
-    Sleep(kPastInterval);
-    EXPECT_NE(Find(m.Enumerate(1), "LPT6:"), nullptr);
+    EXPECT_NE(Find(ports, "LPT6:"), nullptr) << "an open port stays";
     EXPECT_TRUE(m.table().pfnClosePort(port));
     Sleep(kPastInterval);
     EXPECT_EQ(Find(m.Enumerate(1), "LPT6:"), nullptr);
