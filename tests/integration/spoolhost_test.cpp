@@ -336,18 +336,11 @@ HostRun Spoolhost(const std::string& arguments)
 // A value of HKLM\subkey: DWORDs as decimal text, texts as they are; "-" when absent.
 std::string Value(const std::string& subkey, const char* name)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return "-";
     char data[512] = "";
     DWORD size = sizeof data - 1, type = REG_NONE;
-    LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, subkey.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data, &size))
         return "-";
-    if (type == REG_DWORD)
-        return std::to_string(*reinterpret_cast<DWORD*>(data));
-    return std::string(data, strnlen(data, size));
+    return type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data)) : std::string(data);
 }
 
 bool KeyExists(const std::string& subkey)
