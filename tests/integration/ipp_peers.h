@@ -26,9 +26,8 @@
 //
 // cupsd's queues (tests/peers/cups.sh): raw, auth (every request needs Basic
 // authorization of kIppUser/kIppPassword), authjob (only Print-Job needs it;
-// the 401 comes after the whole body), stopped (stopped, not accepting,
-// reasons paused,media-jam-error,toner-low-warning), paused (stopped, still
-// accepting: jobs wait), reject (not accepting). A wrong password blocks
+// the 401 comes after the whole body), paused (stopped, still accepting:
+// jobs wait; reason media-jam-error), reject (not accepting). A wrong password blocks
 // cupsd for about 2.5 s: keep such tests few.
 // The fault server's scenarios and files are described at the top of
 // tests/peers/ipp_fault_server.py; by default it answers every request as an

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,9 +100,7 @@ protected:
     void SetUp() override
     {
         EnsureWinsock();
-        char temp[MAX_PATH + 1] = "";
-        GetTempPathA(sizeof temp, temp);
-        source = std::string(temp) + m.model + "-lpr-source.bin";
+        source = TempDir() + m.model + "-lpr-source.bin";
     }
     void TearDown() override { DeleteFileA(source.c_str()); }
 
@@ -130,13 +129,7 @@ protected:
     std::unique_ptr<PrintJob> StartPrint(const std::string& port, const std::string& data, DWORD jobId,
                                          const std::string& user = "alice", const std::string& document = "Report")
     {
-        HANDLE file = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        if (file != INVALID_HANDLE_VALUE) {
-            WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-            CloseHandle(file);
-        }
-        EXPECT_EQ(written, data.size());
+        EXPECT_TRUE(std::ofstream(source, std::ios::binary) << data) << source;
         PrintRequest request;
         request.port = port;
         request.printer = "LPRTEST";

@@ -175,6 +175,7 @@ TEST(MonitorDll, PortOperationsWithoutADocument)
     m.SetPortDword("P1", "PrintMode", 0);
     ASSERT_TRUE(m.Load(kDivisor)) << m.error;
     const MONITOR95& t = m.table();
+    EXPECT_EQ(t.pfnOpenPortEx, nullptr) << "a port monitor has no OpenPortEx";
     char name[] = "P1";
     HANDLE port = nullptr;
     ASSERT_TRUE(t.pfnOpenPort(name, &port));
