@@ -33,8 +33,3 @@ if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
         add_test(NAME fuzz.${name} COMMAND ${name} -max_total_time=5 -rss_limit_mb=2048)
     endforeach()
 endif()
-
-# The IPP test peers (cupsd, fault server, proxy) checked without Wine; runs
-# in the test command's network namespace (or makes its own).
-add_test(NAME peers.ipp COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/peers/ipp_peers_check.py)
-set_tests_properties(peers.ipp PROPERTIES TIMEOUT 120)

@@ -80,11 +80,11 @@ TEST(IppConnectionTest, AnswersCountAsReachableAndBringTheModel)
         EXPECT_STREQ(record.ipp->modelTextDestination, row.model);
         FaultRequest request = ReadFaultRequest(server, 1);
         EXPECT_EQ(request.Field("request_id"), "1");
-        EXPECT_EQ(request.Attribute("requested-attributes"), "printer-make-and-model");
+        EXPECT_EQ(request.Field("requested-attributes"), "printer-make-and-model");
         char user[260] = "";
         DWORD size = sizeof user;
         GetUserNameA(user, &size);
-        EXPECT_EQ(request.Attribute("requesting-user-name"), user);
+        EXPECT_EQ(request.Field("requesting-user-name"), user);
         EXPECT_EQ(record.port->userName, nullptr) << "the logon name is released";
     }
     TestRecord nobody(FaultUrl(FreeTcpPort()));

@@ -66,9 +66,9 @@ TEST_F(IppFaultTest, ResponsesTheReaderTakes)
         EXPECT_EQ(job.Field("operation"), "2");
         EXPECT_EQ(std::stoul(job.Field("request_id")), std::stoul(query.Field("request_id")) + 1);
         EXPECT_EQ(job.Field("framing"), row.chunked ? "chunked" : "length");
-        EXPECT_EQ(job.Attribute("requesting-user-name"), "carol");
-        EXPECT_EQ(job.Attribute("document-name"), "Notes");
-        EXPECT_EQ(job.Document(), data);
+        EXPECT_EQ(job.Field("requesting-user-name"), "carol");
+        EXPECT_EQ(job.Field("document-name"), "Notes");
+        EXPECT_EQ(job.document, data);
         EXPECT_EQ(FaultRequestCount(server), 2u);
     }
 }
@@ -136,7 +136,7 @@ TEST_F(IppFaultTest, StalledPrinterTimesOutAndRetryResumes)
     EXPECT_TRUE(job->Succeeded()) << job->Failure();
     FaultRequest print = ReadFaultRequest(server, 2);
     EXPECT_EQ(print.Field("operation"), "2");
-    EXPECT_EQ(FirstDifference(print.Document(), data), std::string::npos) << "resumed without loss or repeat";
+    EXPECT_EQ(FirstDifference(print.document, data), std::string::npos) << "resumed without loss or repeat";
     EXPECT_EQ(ReadFaultRequest(server, 3).Field("operation"), "11") << "the printer was asked after the time-out";
 }
 
@@ -164,7 +164,7 @@ TEST_F(IppFaultTest, StatusWatcherUsesConnectionsOfItsOwn)
         lastId = id;
         if (request.Field("operation") == "2") {
             ++printJobs;
-            EXPECT_EQ(FirstDifference(request.Document(), data), std::string::npos);
+            EXPECT_EQ(FirstDifference(request.document, data), std::string::npos);
         } else {
             EXPECT_EQ(request.Field("operation"), "11");
             EXPECT_EQ(request.Field("document_bytes"), "0");
@@ -217,7 +217,7 @@ TEST_F(IppFaultTest, BodyShortOfTheAnnouncedSizeFailsVisibly)
     EXPECT_EQ(ended, FALSE);
     FaultRequest print = ReadFaultRequest(server, 2);
     EXPECT_EQ(print.Field("complete"), "false");
-    EXPECT_EQ(print.Document(), data);
+    EXPECT_EQ(print.document, data);
 }
 
 } // namespace

@@ -14,12 +14,15 @@ protected:
 
     std::string SpoolDir() const { return lpd.Path("spool\\lp1"); }
     std::string DataFile(DWORD jobId) const { return ReadFileBytes(SpoolDir() + "\\dfA" + JobFileStem(jobId)); }
-    // LPRng's parsed control file ("KEY=value" lines).
+    // LPRng's parsed control file ("KEY=value" lines), once lpd has written
+    // it whole: it may do so just after it has acknowledged the job.
     std::string HoldFile(DWORD jobId) const
     {
         char name[16];
         snprintf(name, sizeof name, "hfA%03lu", static_cast<unsigned long>(jobId % 1000));
-        return ReadFileBytes(SpoolDir() + "\\" + name);
+        std::string text;
+        WaitUntil([&] { return (text = ReadFileBytes(SpoolDir() + "\\" + name)).find("\ndatafiles=") != std::string::npos; });
+        return text;
     }
     static bool HasLine(const std::string& text, const std::string& line)
     {
@@ -58,42 +61,34 @@ TEST_F(LprngTest, ByteCountJobsLandExactlyWithTheirNamesAndNumbers)
     EXPECT_TRUE(HasLine(hold, "size=" + std::to_string(data.size()))) << hold;
 }
 
-TEST_F(LprngTest, LargeJobLandsByteForByte)
+// A large job, an empty one (the queue is asked to receive a job, which is
+// aborted at once: nothing lands), and a streamed one, which LPRng answers
+// with "no space" (0x02): the job goes on from its spool file with its exact
+// size.
+TEST_F(LprngTest, LargeEmptyAndStreamedJobsLandAsPrinted)
 {
     ASSERT_TRUE(StartLprng(&lpd)) << lpd.error;
-    AddPort("BIG", 0);
-    ASSERT_TRUE(m.Load());
-    std::string data = TestPattern(50 * 1024 * 1024 + 3, 5);
-    ASSERT_TRUE(Print("BIG", data, 51));
-    std::string landed = DataFile(51);
-    EXPECT_EQ(landed.size(), data.size());
-    EXPECT_EQ(FirstDifference(landed, data), std::string::npos);
-}
-
-TEST_F(LprngTest, EmptyJobChecksTheQueueAndLeavesNoJobOnTheServer)
-{
-    // The queue is asked to receive a job, which is aborted at once.
-    ASSERT_TRUE(StartLprng(&lpd)) << lpd.error;
-    AddPort("EMPTY", 0);
-    ASSERT_TRUE(m.Load());
-    ASSERT_TRUE(Print("EMPTY", "", 5));
-    EXPECT_TRUE(ListFiles(SpoolDir(), "hfA*").empty());
-    EXPECT_TRUE(ListFiles(SpoolDir(), "dfA*").empty());
-}
-
-TEST_F(LprngTest, StreamedJobRefusedByLprngIsReplayedWithItsSize)
-{
-    // LPRng answers the streamed data-file length with "no space" (0x02):
-    // the job goes on from its spool file, announced with its exact size.
-    ASSERT_TRUE(StartLprng(&lpd)) << lpd.error;
+    AddPort("BYTECOUNT", 0);
     AddPort("STREAM", 1);
     ASSERT_TRUE(m.Load());
-    std::string data = TestPattern(200 * 1024 + 1, 7);
-    ASSERT_TRUE(Print("STREAM", data, 42));
-    std::string landed = DataFile(42);
-    EXPECT_EQ(landed.size(), data.size());
-    EXPECT_EQ(FirstDifference(landed, data), std::string::npos);
-    EXPECT_TRUE(HasLine(HoldFile(42), "size=" + std::to_string(data.size())));
+    struct Row {
+        const char* port;
+        size_t size;
+        DWORD jobId;
+    } rows[] = {{"BYTECOUNT", 50 * 1024 * 1024 + 3, 51}, {"BYTECOUNT", 0, 5}, {"STREAM", 200 * 1024 + 1, 42}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.jobId);
+        std::string data = TestPattern(row.size, row.jobId);
+        ASSERT_TRUE(Print(row.port, data, row.jobId));
+        if (row.size == 0) {
+            EXPECT_TRUE(ListFiles(SpoolDir(), "?fA005*").empty());
+            continue;
+        }
+        std::string landed = DataFile(row.jobId);
+        EXPECT_EQ(landed.size(), data.size());
+        EXPECT_EQ(FirstDifference(landed, data), std::string::npos);
+        EXPECT_TRUE(HasLine(HoldFile(row.jobId), "size=" + std::to_string(data.size())));
+    }
 }
 
 TEST_F(LprngTest, ServerRefusingUnreservedPortsShowsTheQueueWindow)

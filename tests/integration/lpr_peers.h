@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,21 +56,6 @@ inline std::vector<std::string> ListFiles(const std::string& dir, const std::str
     return names;
 }
 
-// One field of a flat JSON object as text: a string without its quotes, or
-// a number, boolean or array as written; empty when absent.
-inline std::string JsonField(const std::string& json, const std::string& key)
-{
-    std::string tag = "\"" + key + "\": ";
-    size_t at = json.find(tag);
-    if (at == std::string::npos)
-        return "";
-    at += tag.size();
-    if (json[at] == '"')
-        return json.substr(at + 1, json.find('"', at + 1) - at - 1);
-    size_t end = json[at] == '[' ? json.find(']', at) + 1 : json.find_first_of(",}", at);
-    return json.substr(at, end - at);
-}
-
 // fake_lpd.py's record of connection n (1-based), once the connection has ended.
 inline std::string Record(PeerProcess& server, int n)
 {
@@ -114,9 +100,7 @@ protected:
     void SetUp() override
     {
         EnsureWinsock();
-        char temp[MAX_PATH + 1] = "";
-        GetTempPathA(sizeof temp, temp);
-        source = std::string(temp) + m.model + "-lpr-source.bin";
+        source = TempDir() + m.model + "-lpr-source.bin";
     }
     void TearDown() override { DeleteFileA(source.c_str()); }
 
@@ -145,13 +129,7 @@ protected:
     std::unique_ptr<PrintJob> StartPrint(const std::string& port, const std::string& data, DWORD jobId,
                                          const std::string& user = "alice", const std::string& document = "Report")
     {
-        HANDLE file = CreateFileA(source.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-        DWORD written = 0;
-        if (file != INVALID_HANDLE_VALUE) {
-            WriteFile(file, data.data(), static_cast<DWORD>(data.size()), &written, nullptr);
-            CloseHandle(file);
-        }
-        EXPECT_EQ(written, data.size());
+        EXPECT_TRUE(std::ofstream(source, std::ios::binary) << data) << source;
         PrintRequest request;
         request.port = port;
         request.printer = "LPRTEST";

@@ -29,19 +29,38 @@ const DllMonitor::Port* Find(const std::vector<DllMonitor::Port>& ports, const s
     return nullptr;
 }
 
-TEST(MonitorDll, ExportsAndTableSlots)
+DWORD WINAPI NoNetwork(DWORD, DWORD, DWORD, LPNETRESOURCEA, LPHANDLE)
+{
+    return ERROR_NO_NETWORK;
+}
+
+// The host table is taken whole or not at all: none, or one of another size,
+// is refused and changes nothing; members left NULL keep the functions in use.
+TEST(MonitorDll, HostServicesOfAnotherSizeAreRefusedAndNullMembersKept)
 {
     DllMonitor m;
+    StandinSetNetPrinters({{"LPT3", "\\\\server\\laser", false}});
     ASSERT_TRUE(m.Load(kDivisor)) << m.error;
-    EXPECT_TRUE(m.monitor.initialized);
-    const MONITOR95& t = m.table();
-    EXPECT_EQ(t.pfnOpenPortEx, nullptr);
-    void* const slots[] = {(void*)t.pfnEnumPorts,     (void*)t.pfnOpenPort,      (void*)t.pfnStartDocPort,
-                           (void*)t.pfnWritePort,     (void*)t.pfnReadPort,      (void*)t.pfnEndDocPort,
-                           (void*)t.pfnClosePort,     (void*)t.pfnAddPort,       (void*)t.pfnConfigurePort,
-                           (void*)t.pfnDeletePort,    (void*)t.pfnGetPrinterDataFromPort, (void*)t.pfnSetPortTimeOuts};
-    for (void* slot : slots)
-        EXPECT_NE(slot, nullptr);
+    auto set = reinterpret_cast<SetMonitorHostServicesFn>(
+        reinterpret_cast<void*>(GetProcAddress(m.monitor.module, SET_MONITOR_HOST_SERVICES_EXPORT)));
+    ASSERT_NE(set, nullptr);
+    MonitorHostServices services = {};
+    services.WNetOpenEnumA = NoNetwork;
+    services.timeDivisor = kDivisor;
+    for (DWORD size : {DWORD(0), DWORD(sizeof services - 4), DWORD(sizeof services + 4)}) {
+        services.size = size;
+        SetLastError(0);
+        EXPECT_FALSE(set(&services)) << size;
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << size;
+    }
+    SetLastError(0);
+    EXPECT_FALSE(set(nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    MonitorHostServices empty = {};
+    empty.size = sizeof empty;
+    empty.timeDivisor = kDivisor;
+    EXPECT_TRUE(set(&empty));
+    EXPECT_NE(Find(m.Enumerate(2), "LPT3:"), nullptr) << "the stand-in's network is still asked";
 }
 
 // A key name longer than the usual buffers neither stops loading (RAW1 and XY
@@ -156,6 +175,7 @@ TEST(MonitorDll, PortOperationsWithoutADocument)
     m.SetPortDword("P1", "PrintMode", 0);
     ASSERT_TRUE(m.Load(kDivisor)) << m.error;
     const MONITOR95& t = m.table();
+    EXPECT_EQ(t.pfnOpenPortEx, nullptr) << "a port monitor has no OpenPortEx";
     char name[] = "P1";
     HANDLE port = nullptr;
     ASSERT_TRUE(t.pfnOpenPort(name, &port));
@@ -173,29 +193,38 @@ TEST(MonitorDll, PortOperationsWithoutADocument)
 
 // --- Connected network printers -------------------------------------------
 
-TEST(MonitorDll, NetworkPrintersAppearAsNetAttachedPortsAndGoWhenDisconnected)
+// Connected printers appear as net-attached ports (a registered port of the
+// same name takes the mark). Within the refresh interval the network is not
+// asked again; after it, the ports of disconnected printers go, except a
+// registered one (it loses the mark) and an open one (it goes once closed).
+TEST(MonitorDll, NetworkPrintersComeAndGoWithTheirConnections)
 {
     DllMonitor m;
     m.SetPortDword("REGISTERED", "PrintMode", 0);
-    StandinSetNetPrinters({{"LPT3", "\\\\server\\laser", false}, {"LPT4", "", true}});
+    m.SetPortDword("LPT5:", "PrintMode", 0);
+    StandinSetNetPrinters({{"LPT3", "\\\\server\\laser", false},
+                           {"LPT4", "", true},
+                           {"LPT5", "\\\\server\\colour", false},
+                           {"LPT6", "\\\\server\\busy", false}});
     ASSERT_TRUE(m.Load(kDivisor)) << m.error;
+    const DWORD net = PORT_TYPE_WRITE | PORT_TYPE_NET_ATTACHED;
     auto ports = m.Enumerate(2);
-    const auto* lpt3 = Find(ports, "LPT3:");
-    ASSERT_NE(lpt3, nullptr);
-    EXPECT_EQ(lpt3->type, static_cast<DWORD>(PORT_TYPE_WRITE | PORT_TYPE_NET_ATTACHED));
-    EXPECT_EQ(lpt3->description, "\\\\server\\laser");
-    const auto* lpt4 = Find(ports, "LPT4:");
-    ASSERT_NE(lpt4, nullptr);
-    EXPECT_EQ(lpt4->description, ""); // a provider without remote name
+    for (const char* name : {"LPT3:", "LPT4:", "LPT5:", "LPT6:"}) {
+        ASSERT_NE(Find(ports, name), nullptr) << name;
+        EXPECT_EQ(Find(ports, name)->type, net) << name;
+    }
+    EXPECT_EQ(Find(ports, "LPT3:")->description, "\\\\server\\laser");
+    EXPECT_EQ(Find(ports, "LPT4:")->description, ""); // a provider without remote name
+    EXPECT_EQ(Find(ports, "LPT5:")->description, "\\\\server\\colour");
     EXPECT_EQ(Find(ports, "REGISTERED")->type, static_cast<DWORD>(PORT_TYPE_WRITE));
     EXPECT_EQ(StandinOpenEnumerations(), 0u);
-
-    // Within the refresh interval the network is not asked again.
     DWORD asked = StandinConnectedEnumerations();
     m.Enumerate(1);
     EXPECT_EQ(StandinConnectedEnumerations(), asked);
 
-    // LPT4 is disconnected: after the interval its port goes, LPT3 stays.
+    char name[] = "LPT6:";
+    HANDLE port = nullptr;
+    ASSERT_TRUE(m.table().pfnOpenPort(name, &port));
     StandinSetNetPrinters({{"LPT3", "\\\\server\\laser2", false}});
     Sleep(kPastInterval);
     ports = m.Enumerate(2);
@@ -203,38 +232,10 @@ TEST(MonitorDll, NetworkPrintersAppearAsNetAttachedPortsAndGoWhenDisconnected)
     EXPECT_EQ(Find(ports, "LPT4:"), nullptr);
     ASSERT_NE(Find(ports, "LPT3:"), nullptr);
     EXPECT_EQ(Find(ports, "LPT3:")->description, "\\\\server\\laser2");
-}
-
-TEST(MonitorDll, RegisteredPortMatchingAPrinterOnlyLosesTheNetworkMarkWhenItGoes)
-{
-    DllMonitor m;
-    m.SetPortDword("LPT5:", "PrintMode", 0);
-    StandinSetNetPrinters({{"LPT5", "\\\\server\\colour", false}});
-    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
-    auto ports = m.Enumerate(2);
-    ASSERT_NE(Find(ports, "LPT5:"), nullptr);
-    EXPECT_EQ(Find(ports, "LPT5:")->type, static_cast<DWORD>(PORT_TYPE_WRITE | PORT_TYPE_NET_ATTACHED));
-    EXPECT_EQ(Find(ports, "LPT5:")->description, "\\\\server\\colour");
-    StandinSetNetPrinters({});
-    Sleep(kPastInterval);
-    ports = m.Enumerate(2);
     ASSERT_NE(Find(ports, "LPT5:"), nullptr) << "a registered port is never removed by the refresh";
     EXPECT_EQ(Find(ports, "LPT5:")->type, static_cast<DWORD>(PORT_TYPE_WRITE));
     EXPECT_EQ(Find(ports, "LPT5:")->description, MONITOR_MODEL " Network Printer LPR Port");
-}
-
-TEST(MonitorDll, AnOpenNetworkPortSurvivesTheSweepUntilClosed)
-{
-    DllMonitor m;
-    StandinSetNetPrinters({{"LPT6", "\\\\server\\busy", false}});
-    ASSERT_TRUE(m.Load(kDivisor)) << m.error;
-    ASSERT_NE(Find(m.Enumerate(1), "LPT6:"), nullptr);
-    char name[] = "LPT6:";
-    HANDLE port = nullptr;
-    ASSERT_TRUE(m.table().pfnOpenPort(name, &port));
-    StandinSetNetPrinters({});
-    Sleep(kPastInterval);
-    EXPECT_NE(Find(m.Enumerate(1), "LPT6:"), nullptr);
+    EXPECT_NE(Find(ports, "LPT6:"), nullptr) << "an open port stays";
     EXPECT_TRUE(m.table().pfnClosePort(port));
     Sleep(kPastInterval);
     EXPECT_EQ(Find(m.Enumerate(1), "LPT6:"), nullptr);

@@ -2,12 +2,11 @@
 # Runs CUPS's cupsd in the foreground on 127.0.0.1:PORT as the IPP printer of
 # the tests, with everything it reads and writes inside DIR.
 #
-#   cups.sh DIR PORT [--quiet] [--digest] [--jobs JOBDIR]
+#   cups.sh DIR PORT [--quiet] [--digest]
 #
 #   --quiet    LogLevel warn instead of debug, and no job history (the benchmark)
 #   --digest   the capture backend stores each job's MD5 sum and size
 #              (job-N.md5) instead of its bytes (the benchmark)
-#   --jobs D   where the capture backend writes (default DIR/jobs)
 #
 # Queues (printers.conf), each with the capture backend as its device:
 #   raw      open raw queue
@@ -16,9 +15,6 @@
 #            too gets 401
 #   authjob  only Print-Job, Create-Job, Send-Document and Validate-Job need
 #            Basic authorization (an OpPolicy); the 401 comes after the body
-#   stopped  State Stopped, Accepting No, reasons media-jam-error and
-#            toner-low-warning (reported as paused,media-jam-error,
-#            toner-low-warning)
 #   paused   State Stopped, still accepting (jobs wait in the queue),
 #            reason media-jam-error
 #   reject   idle, not accepting jobs (Print-Job: server-error-not-accepting-jobs)
@@ -27,7 +23,7 @@
 # "ipp-secret" (created by ./run setup; PAM checks it). A wrong password costs
 # cupsd about 2.5 s during which it answers nobody.
 #
-# What a job leaves in JOBDIR: job-N.bin (the bytes exactly as received; it
+# What a job leaves in DIR/jobs: job-N.bin (the bytes exactly as received; it
 # appears complete, through a temporary name) and, before it, job-N.txt with
 # two lines, the user ($2) and the title ($3). With --digest: job-N.md5 with
 # "MD5SUM SIZE". N is CUPS's job ID; spool, cache and state are wiped at each
@@ -44,12 +40,10 @@ shift 2
 loglevel=debug
 history=Yes
 digest=
-jobs=
 while (($#)); do
     case $1 in
         --quiet) loglevel=warn; history=No; shift ;;
         --digest) digest=1; shift ;;
-        --jobs) jobs=$2; shift 2 ;;
         *) usage ;;
     esac
 done
@@ -57,9 +51,8 @@ done
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 mkdir -p "$dir"
 dir=$(cd "$dir" && pwd -P)
-jobs=${jobs:-$dir/jobs}
+jobs=$dir/jobs
 mkdir -p "$jobs"
-jobs=$(cd "$jobs" && pwd -P)
 rm -f "$jobs"/job-*
 
 # A fresh state for every start: job IDs begin at 1, no job is left over.
@@ -166,7 +159,6 @@ queue() { # name, extra lines...
     queue raw "State Idle" "Accepting Yes"
     queue auth "State Idle" "Accepting Yes"
     queue authjob "State Idle" "Accepting Yes"
-    queue stopped "State Stopped" "Accepting No" "Reason media-jam-error" "Reason toner-low-warning"
     queue paused "State Stopped" "Accepting Yes" "Reason media-jam-error"
     queue reject "State Idle" "Accepting No"
 } >"$dir/printers.conf"

@@ -3,13 +3,12 @@
 #include "support/test_files.h"
 
 #include "support/fresh_monitor.h"
+#include "support/ui_driver.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <fstream>
 
 namespace {
-
-const DWORD kPollMs = 20;
 
 // Wine's own mapping of DOS names to Unix names (kernel32 under Wine).
 typedef char*(CDECL* UnixNameFunction)(LPCWSTR);
@@ -21,13 +20,7 @@ bool FileExists(const std::string& path)
 
 bool WriteWholeFile(const std::string& path, const std::string& bytes)
 {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
-    CloseHandle(file);
-    return ok;
+    return static_cast<bool>(std::ofstream(path, std::ios::binary) << bytes);
 }
 
 std::string ParentOf(const std::string& unixPath)
@@ -36,18 +29,13 @@ std::string ParentOf(const std::string& unixPath)
     return slash == std::string::npos || slash == 0 ? std::string("/") : unixPath.substr(0, slash);
 }
 
-// Polls `done` every kPollMs until it holds or the bound has passed.
-template <typename Condition>
-bool PollUntil(Condition done, DWORD boundMs)
+sockaddr_in Loopback(WORD port)
 {
-    DWORD start = GetTickCount();
-    for (;;) {
-        if (done())
-            return true;
-        if (GetTickCount() - start >= boundMs)
-            return false;
-        Sleep(kPollMs);
-    }
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
 }
 
 // Starts a Unix command line through /bin/sh; Wine returns at once.
@@ -70,11 +58,9 @@ bool StartShell(const std::string& script, std::string* error)
     line += '"';
     std::vector<char> text(line.begin(), line.end());
     text.push_back('\0');
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof startup);
+    STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process;
-    ZeroMemory(&process, sizeof process);
+    PROCESS_INFORMATION process = {};
     if (!CreateProcessA(nullptr, text.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
         *error = "CreateProcessA failed: " + std::to_string(GetLastError());
         return false;
@@ -99,12 +85,7 @@ WORD FreeTcpPort()
 {
     EnsureWinsock();
     SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-    if (s == INVALID_SOCKET)
-        return 0;
-    sockaddr_in address;
-    ZeroMemory(&address, sizeof address);
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in address = Loopback(0);
     int length = sizeof address;
     WORD port = 0;
     if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
@@ -117,17 +98,12 @@ WORD FreeTcpPort()
 bool WaitAccepting(WORD port, DWORD boundMs)
 {
     EnsureWinsock();
-    return PollUntil(
+    return WaitUntil(
         [port] {
             SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-            sockaddr_in address;
-            ZeroMemory(&address, sizeof address);
-            address.sin_family = AF_INET;
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            address.sin_port = htons(port);
-            bool ok = s != INVALID_SOCKET && connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-            if (s != INVALID_SOCKET)
-                closesocket(s);
+            sockaddr_in address = Loopback(port);
+            bool ok = connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+            closesocket(s);
             return ok;
         },
         boundMs);
@@ -246,7 +222,7 @@ bool PeerProcess::WaitReady(DWORD boundMs)
 
 bool PeerProcess::WaitFile(const std::string& name, DWORD boundMs)
 {
-    bool found = PollUntil([&] { return Exists(name); }, boundMs);
+    bool found = WaitUntil([&] { return Exists(name); }, boundMs);
     if (!found)
         error = "no " + name + " in " + dir + " after " + std::to_string(boundMs) + " ms; peer.log: " + ReadAll("peer.log");
     return found;
@@ -254,7 +230,7 @@ bool PeerProcess::WaitFile(const std::string& name, DWORD boundMs)
 
 bool PeerProcess::WaitFiles(const std::string& prefix, const std::string& suffix, size_t count, DWORD boundMs)
 {
-    bool found = PollUntil([&] { return Files(prefix, suffix).size() >= count; }, boundMs);
+    bool found = WaitUntil([&] { return Files(prefix, suffix).size() >= count; }, boundMs);
     if (!found)
         error = std::to_string(Files(prefix, suffix).size()) + " of " + std::to_string(count) + " files " + prefix + "*" +
                 suffix + " in " + dir;
@@ -308,6 +284,19 @@ std::vector<std::string> PeerProcess::Files(const std::string& prefix, const std
     }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::string JsonField(const std::string& json, const std::string& key)
+{
+    std::string tag = "\"" + key + "\": ";
+    size_t at = json.find(tag);
+    if (at == std::string::npos || at + tag.size() >= json.size())
+        return "";
+    at += tag.size();
+    if (json[at] == '"')
+        return json.substr(at + 1, json.find('"', at + 1) - at - 1);
+    size_t end = json[at] == '[' ? json.find(']', at) + 1 : json.find_first_of(",}", at);
+    return json.substr(at, end - at);
 }
 
 std::string TestPattern(size_t size, unsigned seed)

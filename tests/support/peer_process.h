@@ -88,6 +88,11 @@ struct PeerProcess {
     std::vector<std::string> Files(const std::string& prefix, const std::string& suffix) const;
 };
 
+// One field of a flat JSON object the peers write: a string without its
+// quotes (no escapes expected), or a number, null, boolean or array as
+// written; empty when absent.
+std::string JsonField(const std::string& json, const std::string& key);
+
 // Bytes for a job: a pattern that shows shifted, repeated or lost blocks.
 std::string TestPattern(size_t size, unsigned seed = 1);
 // Where two byte strings first differ (npos when equal).

@@ -1,6 +1,7 @@
-// The spooler host run as a program of its own: it prints through a copy of
-// the monitor DLL (its own registry tree), while other spoolhost processes
-// pause, resume and delete the job.
+// The spooler host run as a program of its own on the test's copy of the
+// monitor DLL (its own registry tree): printing, while other spoolhost
+// processes pause, resume and delete the job; adding and deleting ports;
+// installing and uninstalling the monitor.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -242,66 +243,58 @@ TEST_F(SpoolhostPrint, OutputFileOfARegisteredPortIsTheTargetInOddBlocks)
     EXPECT_TRUE(Contains(host.Out(), "printed " + std::to_string(data.size()) + " bytes to RAW1")) << host.Out();
 }
 
-// A job from standard input is spooling until its input ends; paused from
-// another process, it sends nothing more until resumed.
-TEST_F(SpoolhostPrint, StandardInputJobPausedFromAnotherProcessNothingMoreUntilResumed)
+// Pausing and deleting a job, from another spoolhost process or scripted by
+// the printing one. A job from standard input is spooling until its input
+// ends; paused, it sends nothing more until resumed.
+TEST_F(SpoolhostPrint, PausedJobsWaitForResumeAndDeletedJobsFail)
 {
-    std::string first = TestPattern(64 * 1024);
-    std::string second = TestPattern(64 * 1024 + 99, 2);
-    Host host(PrintArguments(dest, "-"), true);
-    ASSERT_TRUE(host.Started());
-    FeedAndWait(host, first, 64 * 1024);
-    ASSERT_TRUE(WaitFor([&] { return Contains(host.Err(), "job SPOOLING,PRINTING"); })) << host.Err();
-
-    ASSERT_EQ(Control("pause"), 0) << lastControlOut;
-    EXPECT_TRUE(Contains(lastControlOut, "job " + std::to_string(jobId) + ": pause")) << lastControlOut;
-    host.Send(second, true);
-    DWORD start = GetTickCount();
-    while (GetTickCount() - start < kPausedWatchMs) {
-        ASSERT_EQ(FileSize(dest), 64 * 1024) << "data went out while the job was paused";
-        ASSERT_TRUE(host.Running());
-        Sleep(kUiPollMs);
-    }
-    ASSERT_TRUE(WaitFor([&] { return Contains(host.Err(), "job PAUSED,"); })) << host.Err();
-
-    ASSERT_EQ(Control("resume"), 0) << lastControlOut;
-    ASSERT_EQ(host.Wait(), 0) << host.Out() << host.Err();
-    EXPECT_TRUE(ReadFileBytes(dest) == first + second) << "destination size " << FileSize(dest);
-    EXPECT_TRUE(Contains(host.Out(), "printed " + std::to_string(first.size() + second.size()) + " bytes")) << host.Out();
-}
-
-TEST_F(SpoolhostPrint, DeletedFromAnotherProcessTheJobFails)
-{
-    Host host(PrintArguments(dest, "-"), true);
-    FeedAndWait(host, TestPattern(32 * 1024), 32 * 1024);
-    ASSERT_EQ(Control("delete"), 0) << lastControlOut;
-    host.Send(TestPattern(64 * 1024), true);
-    EXPECT_EQ(host.Wait(), 1);
-    EXPECT_EQ(FileSize(dest), 32 * 1024);
-    EXPECT_TRUE(Contains(host.Out(), "job failed: job deleted after 32768 bytes")) << host.Out();
-    // The job has ended: nobody takes commands for it any more.
-    EXPECT_EQ(Control("resume"), 1);
-    EXPECT_TRUE(Contains(lastControlOut, "no spoolhost prints job")) << lastControlOut;
-}
-
-TEST_F(SpoolhostPrint, ScriptedPauseHoldsTheJobAndScriptedDeleteEndsIt)
-{
-    std::string data = TestPattern(100 * 1024);
+    struct Row {
+        bool fromStdin;
+        const char* options;
+        const char* control; // sent once `held` bytes have arrived
+        bool paused;         // then held until resumed
+        long long held;
+        int exitCode;
+        const char* result;
+    } rows[] = {
+        {true, "", "pause", true, 64 * 1024, 0, "printed 131171 bytes"},
+        {true, "", "delete", false, 32 * 1024, 1, "job failed: job deleted after 32768 bytes"},
+        // Paused (deleted) after the block that crossed the given count.
+        {false, "--pause-after 40000 --block 4096", nullptr, true, 40960, 0, "printed 131171 bytes"},
+        {false, "--delete-after 8192 --block 4096", nullptr, false, 8192, 1, "job failed: job deleted"},
+    };
+    std::string data = TestPattern(128 * 1024 + 99, 2);
     WriteBytes(source, data);
-    {
-        Host host(PrintArguments(dest, Quote(source), "--pause-after 40000 --block 4096"), false);
-        // Paused after the block that crossed 40000 bytes.
-        ASSERT_TRUE(WaitFor([&] { return Contains(host.Err(), "job PAUSED,PRINTING"); })) << host.Err();
-        EXPECT_EQ(FileSize(dest), 40960);
-        ASSERT_EQ(Control("resume"), 0) << lastControlOut;
-        ASSERT_EQ(host.Wait(), 0) << host.Out() << host.Err();
-        EXPECT_TRUE(ReadFileBytes(dest) == data);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.options[0] ? row.options : row.control);
+        DeleteFileA(dest.c_str());
+        Host host(PrintArguments(dest, row.fromStdin ? "-" : Quote(source), row.options), row.fromStdin);
+        ASSERT_TRUE(host.Started());
+        if (row.fromStdin) {
+            FeedAndWait(host, data.substr(0, row.held), row.held);
+            ASSERT_TRUE(WaitFor([&] { return Contains(host.Err(), "job SPOOLING,PRINTING"); })) << host.Err();
+            ASSERT_EQ(Control(row.control), 0) << lastControlOut;
+            EXPECT_TRUE(Contains(lastControlOut, "job " + std::to_string(jobId) + ": " + row.control)) << lastControlOut;
+            host.Send(data.substr(row.held), true);
+        }
+        if (row.paused) {
+            ASSERT_TRUE(WaitFor([&] { return Contains(host.Err(), "job PAUSED,"); })) << host.Err();
+            for (DWORD start = GetTickCount(); GetTickCount() - start < kPausedWatchMs; Sleep(kUiPollMs)) {
+                ASSERT_EQ(FileSize(dest), row.held) << "data went out while the job was paused";
+                ASSERT_TRUE(host.Running());
+            }
+            ASSERT_EQ(Control("resume"), 0) << lastControlOut;
+        }
+        ASSERT_EQ(host.Wait(), row.exitCode) << host.Out() << host.Err();
+        EXPECT_TRUE(Contains(host.Out(), row.result)) << host.Out();
+        if (row.exitCode == 0)
+            EXPECT_TRUE(ReadFileBytes(dest) == data) << "destination size " << FileSize(dest);
+        else
+            EXPECT_EQ(FileSize(dest), row.held);
+        // The job has ended: nobody takes commands for it any more.
+        EXPECT_EQ(Control("resume"), 1);
+        EXPECT_TRUE(Contains(lastControlOut, "no spoolhost prints job")) << lastControlOut;
     }
-    DeleteFileA(dest.c_str());
-    Host host(PrintArguments(dest, Quote(source), "--delete-after 8192 --block 4096"), false);
-    EXPECT_EQ(host.Wait(), 1);
-    EXPECT_EQ(FileSize(dest), 8192);
-    EXPECT_TRUE(Contains(host.Out(), "job failed: job deleted")) << host.Out();
 }
 
 TEST_F(SpoolhostPrint, UsageErrorsAndFailedStartsHaveTheirExitCodes)
@@ -325,6 +318,120 @@ TEST_F(SpoolhostPrint, UsageErrorsAndFailedStartsHaveTheirExitCodes)
     DWORD start = GetTickCount();
     EXPECT_EQ(Control("pause"), 1);
     EXPECT_LT(GetTickCount() - start, 4000u) << "waited for a job that nobody prints";
+}
+
+struct HostRun {
+    int code; // -1 when it had to be ended after the bound
+    std::string output;
+};
+
+// spoolhost.exe with `arguments`; standard output and error together.
+HostRun Spoolhost(const std::string& arguments)
+{
+    Host host(arguments, false);
+    int code = host.Wait();
+    return HostRun{code, host.Out() + host.Err()};
+}
+
+// A value of HKLM\subkey: DWORDs as decimal text, texts as they are; "-" when absent.
+std::string Value(const std::string& subkey, const char* name)
+{
+    char data[512] = "";
+    DWORD size = sizeof data - 1, type = REG_NONE;
+    if (RegGetValueA(HKEY_LOCAL_MACHINE, subkey.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data, &size))
+        return "-";
+    return type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data)) : std::string(data);
+}
+
+bool KeyExists(const std::string& subkey)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+class SpoolhostAdmin : public ::testing::Test {
+protected:
+    DllMonitor m;
+    std::string Dll() const { return "--dll \"" + m.path + "\" "; }
+    std::string PortKey(const std::string& port) const { return m.monitorKey + "\\Ports\\" + port; }
+};
+
+TEST_F(SpoolhostAdmin, AddedPortsAreListedAtOnceAndAfterARestartUntilDeleted)
+{
+    struct Case {
+        const char* name;
+        const char* args;
+        const char* printMode;
+    } cases[] = {
+        {"LPR1", "--lpr 127.0.0.1 lp1 --no-byte-count", "0"},
+        {"IPP1", "--ipp http://127.0.0.1:631/printers/q", "1"},
+        {"MAIL1", "--email smtp.local a@b.example x@y.example,z@y.example", "2"},
+        {"RAW1", "--raw 127.0.0.1 9101", "3"},
+    };
+    for (const Case& c : cases) {
+        HostRun run = Spoolhost(Dll() + "add " + c.name + " " + c.args);
+        EXPECT_EQ(0, run.code) << run.output;
+        // "added" is reported only once the same monitor lists the port.
+        EXPECT_TRUE(Contains(run.output, std::string("added ") + c.name)) << run.output;
+        EXPECT_EQ(c.printMode, Value(PortKey(c.name), "PrintMode")) << c.name;
+    }
+    EXPECT_EQ("900000", Value(PortKey("LPR1"), "DatTmout"));
+    EXPECT_EQ("515", Value(PortKey("LPR1"), "PortNum"));
+    EXPECT_EQ("1", Value(PortKey("LPR1"), "NonByteCount"));
+    EXPECT_EQ("9101", Value(PortKey("RAW1"), "PortNum"));
+    EXPECT_EQ("x@y.example,z@y.example", Value(PortKey("MAIL1"), "ToAddr"));
+    EXPECT_EQ(1, Spoolhost(Dll() + "add LPR1 --raw 127.0.0.1").code) << "a name that exists";
+    EXPECT_EQ(2, Spoolhost(Dll() + "add X --lpr 127.0.0.1").code) << "a queue is needed";
+
+    HostRun listed = Spoolhost(Dll() + "ports 1");
+    for (const Case& c : cases)
+        EXPECT_TRUE(Contains(listed.output, std::string("  ") + c.name)) << listed.output;
+
+    HostRun deleted = Spoolhost(Dll() + "delete RAW1");
+    EXPECT_EQ(0, deleted.code) << deleted.output;
+    EXPECT_FALSE(KeyExists(PortKey("RAW1")));
+    listed = Spoolhost(Dll() + "ports 1");
+    EXPECT_TRUE(Contains(listed.output, "3 port(s)")) << listed.output;
+    EXPECT_FALSE(Contains(listed.output, "RAW1")) << listed.output;
+    HostRun unknown = Spoolhost(Dll() + "delete RAW1");
+    EXPECT_EQ(1, unknown.code);
+    EXPECT_TRUE(Contains(unknown.output, "error 1796")) << unknown.output;
+}
+
+TEST_F(SpoolhostAdmin, InstallAndUninstallLeaveRegistryAndDirectoryAsFound)
+{
+    std::string dir = TempDir() + m.model + ".inst";
+    std::string dllName = m.model + "mon.dll";
+    struct Case {
+        const char* earlierInstallPath; // NULL: no monitor key before
+    } cases[] = {{nullptr}, {"C:\\before"}};
+    for (const Case& c : cases) {
+        if (c.earlierInstallPath) {
+            HostRun set = Spoolhost(Dll() + "install " + c.earlierInstallPath);
+            ASSERT_EQ(0, set.code) << set.output;
+        }
+        HostRun install = Spoolhost(Dll() + "install-monitor \"" + dir + "\" --lang ja");
+        ASSERT_EQ(0, install.code) << install.output;
+        EXPECT_EQ(dir, Value(m.monitorKey, "InstallPath"));
+        EXPECT_EQ(dllName, Value(m.monitorKey, "Driver"));
+        EXPECT_EQ(ReadFileBytes(m.path), ReadFileBytes(dir + "\\" + dllName));
+        EXPECT_EQ(ReadFileBytes(ProgramDir() + "catalogues\\ja\\CRVDLG.INI"), ReadFileBytes(dir + "\\CRVDLG.INI"));
+        EXPECT_FALSE(ReadFileBytes(dir + "\\CRVMES.INI").empty());
+        EXPECT_EQ(1, Spoolhost(Dll() + "install-monitor \"" + dir + "\"").code) << "installed already";
+
+        HostRun uninstall = Spoolhost(Dll() + "uninstall-monitor \"" + dir + "\"");
+        EXPECT_EQ(0, uninstall.code) << uninstall.output;
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(dir.c_str())) << "the directory install made is gone";
+        EXPECT_EQ("-", Value(m.monitorKey, "Driver"));
+        if (c.earlierInstallPath) {
+            EXPECT_EQ(c.earlierInstallPath, Value(m.monitorKey, "InstallPath")) << "the earlier value is back";
+        } else {
+            EXPECT_FALSE(KeyExists(m.monitorKey)) << "the key install made is gone";
+        }
+    }
 }
 
 } // namespace
