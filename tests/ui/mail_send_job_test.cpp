@@ -48,7 +48,7 @@ struct MailSend : ::testing::Test {
         strcpy(mail->body, "Body");
         strcpy(reinterpret_cast<char*>(mail->authPass), "\x01\x02");
         strcpy(mail->jobTag, "SMTP042");
-        ASSERT_TRUE(SpoolFilePath(5042, false, mail->spoolPath, sizeof mail->spoolPath));
+        ASSERT_TRUE(SpoolFilePath(5042, true, mail->spoolPath, sizeof mail->spoolPath));
         port->spoolFile = CreateSpoolFile(mail->spoolPath, true);
         ASSERT_NE(port->spoolFile, INVALID_HANDLE_VALUE);
     }
@@ -125,7 +125,7 @@ TEST_F(MailSend, TheMailerGetsItsFilesAndCommandLineAndItsExitCodeDecides)
         EXPECT_EQ(sent, c.errorCode == 0);
         EXPECT_EQ(port->errorCode, c.errorCode);
         EXPECT_EQ(port->spoolFile, INVALID_HANDLE_VALUE) << "closed once, and forgotten";
-        EXPECT_TRUE(Exists(mail->spoolPath)) << "the spool file stays";
+        EXPECT_FALSE(Exists(mail->spoolPath)) << "the mailer has ended: the job's file goes, whatever the result";
         EXPECT_FALSE(Exists(params)) << "the parameter file holds the password: deleted";
     }
     std::string line = ReadFileBytes(dir + "stub-cmdline.txt");
