@@ -236,6 +236,11 @@ BOOL IppSendData(PortRecord* port, const BYTE* data, DWORD length, DWORD* sent)
     IppSettings* ipp = IppOf(port);
     *sent = 0;
     port->errorCode = 0;
+    // An empty job (one call without data from the job path): the printer is
+    // asked whether it takes jobs, but no Print-Job goes, which printers
+    // refuse without document data.
+    if (ipp && length == 0 && port->bytesSent == 0)
+        return IppPrinterCheck(port, IPP_QUERY_CHECK);
     if (!ipp || (port->bytesSent == 0 && !IppOpenJob(port)))
         return FALSE;
     if (ipp->connection == INVALID_SOCKET) {

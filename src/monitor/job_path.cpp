@@ -145,6 +145,7 @@ static void ResetJobFields(PortRecord* port, DWORD jobId)
     SharedWrite(&port->jobStatus, 0);
     port->bytesSent = 0;
     port->replayDropped = 0;
+    port->jobHadData = 0;
     port->bytesSpooled = 0;
     port->jobSize = 0;
     port->errorCode = 0;
@@ -373,6 +374,7 @@ BOOL WINAPI WritePort(HANDLE handle, LPBYTE data, DWORD size, LPDWORD written)
         SetLastError(0);
         return TRUE;
     }
+    port->jobHadData = 1;
     DWORD length = size;
     bool spooled = port->protocol != PROTOCOL_FILE && port->spoolFile != INVALID_HANDLE_VALUE;
     if (spooled) {
@@ -406,9 +408,7 @@ static BOOL SendSpoolFile(PortRecord* port, BYTE* buffer, DWORD size)
         return FALSE;
     port->jobSize = port->bytesSpooled;
     if (port->bytesSpooled == 0) {
-        // An empty job still goes to the server: the sender is called once
-        // without data, so that a wrong host or queue shows.
-        DWORD count = 0;
+        DWORD count = 0; // an empty job: one call without data
         return port->send(port, buffer, 0, &count);
     }
     for (;;) {
@@ -429,13 +429,25 @@ static BOOL SendSpoolFile(PortRecord* port, BYTE* buffer, DWORD size)
     }
 }
 
-// A network job that got no bytes at all, streamed or not: its sender was
-// never called.
-static bool IsUnsentEmptyJob(const PortRecord* port)
+// A network job that got no bytes at all: its sender was never called.
+static bool IsEmptyNetworkJob(PortRecord* port)
 {
     return (port->protocol == PROTOCOL_LPR || port->protocol == PROTOCOL_IPP || port->protocol == PROTOCOL_RAW) &&
-           port->bytesSpooled == 0 &&
-           port->bytesSent == 0 && port->spoolFile != INVALID_HANDLE_VALUE && !HasPortFlag(port, PORT_WRITE_FAILED);
+           !port->jobHadData && !HasPortFlag(port, PORT_WRITE_FAILED);
+}
+
+// An empty job still goes to its server: the sender is called once without
+// data, so that a wrong host or queue shows. A spooled job takes the replay
+// loop (with its retries); a job without spool file calls the sender here.
+static BOOL SendEmptyJob(PortRecord* port)
+{
+    if (port->spoolFile != INVALID_HANDLE_VALUE) {
+        port->sendFromSpool = 1;
+        return TRUE;
+    }
+    BYTE none = 0;
+    DWORD count = 0;
+    return port->send(port, &none, 0, &count);
 }
 
 // The replay loop: sends the spool file until it is delivered, the user
@@ -482,13 +494,11 @@ BOOL WINAPI EndDocPort(HANDLE handle)
         return TRUE;
     // A failure keeps the cause its step gave; ERROR_CANCELLED stands for a
     // job given up (by the user, or deleted) or a step that gave none.
-    BOOL result = TRUE;
     DWORD error = 0;
-    if (IsUnsentEmptyJob(port))
-        port->sendFromSpool = 1; // sent from its (empty) spool file, with the retries of a replay
-    if (HasPortFlag(port, PORT_WRITE_FAILED))
+    BOOL result = IsEmptyNetworkJob(port) ? SendEmptyJob(port) : TRUE;
+    if (result && HasPortFlag(port, PORT_WRITE_FAILED))
         result = FALSE; // the spooler was told; the job is incomplete
-    else if (port->sendFromSpool == 1)
+    else if (result && port->sendFromSpool == 1)
         result = SendFromSpool(port, &error);
     DWORD protocol = port->protocol <= PROTOCOL_FILE ? port->protocol : PROTOCOL_FILE;
     SetLastError(0);

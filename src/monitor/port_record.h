@@ -137,6 +137,7 @@ struct PortRecord {
     DWORD jobSize;
     ULONGLONG bytesSent; // a streamed job may pass 4 GiB
     DWORD replayDropped; // the streamed job passed what its spool copy can hold
+    DWORD jobHadData;    // WritePort was given at least one byte for this job
     DWORD sendFromSpool;
     DWORD printerAttributes;
     DWORD receiveTimeout;

@@ -285,7 +285,7 @@ BOOL LprWrite(PortRecord* port, const BYTE* data, DWORD length, DWORD*)
     if (!lpr)
         return FALSE;
     // The job path hands an empty job over as one call without data.
-    if (length == 0 && port->bytesSent == 0 && port->jobSize == 0 && port->sendFromSpool == 1)
+    if (length == 0 && port->bytesSent == 0)
         return CheckQueueForEmptyJob(port, lpr);
     BOOL ok = port->bytesSent != 0 || LprOpenJob(port);
     if (ok && lpr->connection == INVALID_SOCKET)

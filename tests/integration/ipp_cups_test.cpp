@@ -8,6 +8,14 @@
 
 namespace {
 
+size_t CountOf(const std::string& text, const char* word)
+{
+    size_t count = 0;
+    for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1))
+        ++count;
+    return count;
+}
+
 // Shift_JIS (the OEM code page of these runs) and UTF-8 forms of the names.
 const char kSjisUser[] = "\x93\xfa\x96\x7b";                  // 日本
 const char kUtf8User[] = "\xe6\x97\xa5\xe6\x9c\xac";
@@ -72,6 +80,13 @@ TEST_F(CupsTest, CountedAndChunkedJobsArriveByteExactWithUtf8Names)
     ASSERT_TRUE(Print("CHUNKED", streamed, 6, kSjisUser, kSjisDocument));
     ExpectJob(2, streamed, kUtf8User, kUtf8Document);
     EXPECT_NE(CupsErrorLog(cups).find("1.0 Print-Job"), std::string::npos) << "IPP/1.0 on the wire";
+
+    // An empty job asks the printer (a wrong URL would show) but sends no
+    // Print-Job, which CUPS refuses without document data.
+    size_t queries = CountOf(CupsErrorLog(cups), "Get-Printer-Attributes");
+    ASSERT_TRUE(Print("CHUNKED", "", 7, "alice", "Empty"));
+    EXPECT_GT(CountOf(CupsErrorLog(cups), "Get-Printer-Attributes"), queries);
+    EXPECT_FALSE(ReadCupsJob(cups, 3).found);
 }
 
 TEST_F(CupsTest, ProxyCarriesQueryAndJobInAbsoluteForm)
@@ -144,26 +159,28 @@ TEST_F(CupsTest, StoppedQueueIsMirroredInThePrinterStatus)
     EXPECT_FALSE(ReadCupsJob(cups, 1).found) << "the stopped queue holds the job";
 }
 
+// Idle or stopped, a queue that does not accept jobs gets no Print-Job.
 TEST_F(CupsTest, RejectingQueueIsAskedAgainSilentlyUntilTheJobIsDeleted)
 {
     StartCupsd();
     AddPort("REJECT", Queue("reject", 0));
+    AddPort("STOPPED", Queue("stopped", 0));
     ASSERT_TRUE(m.Load()) << m.error;
-    std::unique_ptr<PrintJob> job = StartPrint("REJECT", TestPattern(1000, 6), 60);
-    auto queries = [&] {
-        std::string log = CupsErrorLog(cups);
-        size_t count = 0;
-        for (size_t at = log.find("Get-Printer-Attributes"); at != std::string::npos;
-             at = log.find("Get-Printer-Attributes", at + 1))
-            ++count;
-        return count;
-    };
-    EXPECT_TRUE(WaitUntil([&] { return queries() >= 3; }, 15000)) << "the printer is asked again";
-    EXPECT_EQ(FindDialog(0, nullptr, 0), nullptr) << "no message while it does not accept";
-    StandinDeleteJob(60);
-    ASSERT_TRUE(Finish(job.get()));
-    EXPECT_FALSE(job->Succeeded());
-    EXPECT_EQ(CupsErrorLog(cups).find("Print-Job"), std::string::npos) << "no job was sent";
+    size_t asked = 0;
+    auto queries = [&] { return CountOf(CupsErrorLog(cups), "Get-Printer-Attributes"); };
+    const char* ports[] = {"REJECT", "STOPPED"};
+    for (int i = 0; i < 2; ++i) {
+        SCOPED_TRACE(ports[i]);
+        DWORD jobId = 60 + i;
+        std::unique_ptr<PrintJob> job = StartPrint(ports[i], TestPattern(1000, 6), jobId);
+        EXPECT_TRUE(WaitUntil([&] { return queries() >= asked + 3; }, 15000)) << "the printer is asked again";
+        EXPECT_EQ(FindDialog(0, nullptr, 0), nullptr) << "no message while it does not accept";
+        StandinDeleteJob(jobId);
+        ASSERT_TRUE(Finish(job.get()));
+        EXPECT_FALSE(job->Succeeded());
+        EXPECT_EQ(CupsErrorLog(cups).find("Print-Job"), std::string::npos) << "no job was sent";
+        asked = queries();
+    }
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #   paused   State Stopped, still accepting (jobs wait in the queue),
 #            reason media-jam-error
 #   reject   idle, not accepting jobs (Print-Job: server-error-not-accepting-jobs)
+#   stopped  State Stopped and not accepting jobs, reason media-jam-error
 #
 # The Basic-auth user is the local Unix user "ipptest" with the password
 # "ipp-secret" (created by ./run setup; PAM checks it). A wrong password costs
@@ -161,6 +162,7 @@ queue() { # name, extra lines...
     queue authjob "State Idle" "Accepting Yes"
     queue paused "State Stopped" "Accepting Yes" "Reason media-jam-error"
     queue reject "State Idle" "Accepting No"
+    queue stopped "State Stopped" "Accepting No" "Reason media-jam-error"
 } >"$dir/printers.conf"
 chmod 0600 "$dir/printers.conf"
 

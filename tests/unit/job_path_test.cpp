@@ -464,16 +464,19 @@ TEST_F(JobTest, AZeroLengthWriteIsNoCallOfTheSender)
 
 TEST_F(JobTest, AnEmptyNetworkJobStillReachesItsSender)
 {
-    // Spooled (LPR with its size), streamed (Raw) and chunked (IPP): the
-    // sender is called once without data, so that a wrong host shows.
+    // Spooled (LPR with its size, IPP counted), streamed (Raw) and without
+    // spool file (IPP chunked): the sender is called once without data, so
+    // that a wrong host shows.
     const struct {
         const char* name;
         DWORD protocol;
-    } ports[] = {{"LPR15", PROTOCOL_LPR}, {"RAW3", PROTOCOL_RAW}, {"IPP2", PROTOCOL_IPP}};
+        DWORD chunked;
+    } ports[] = {{"LPR15", PROTOCOL_LPR, 0}, {"RAW3", PROTOCOL_RAW, 0}, {"IPP2", PROTOCOL_IPP, 0}, {"IPP3", PROTOCOL_IPP, 1}};
     for (const auto& p : ports) {
         FakePrinter empty;
         g_fake = &empty;
         MakePort(p.name, p.protocol);
+        monitor.SetPortDword(p.name, "Chunked", p.chunked);
         ASSERT_TRUE(Start(port, AddJob()));
         ASSERT_TRUE(EndDocPort(port)) << p.name;
         EXPECT_EQ(empty.blocks, (std::vector<DWORD>{0})) << p.name;
