@@ -5,25 +5,20 @@
 
 #include "text/catalogue.h"
 
+static const char kSpoolDirectoryName[] = "Spool";
+
 bool SpoolDirectory(char* directory, DWORD size)
 {
-    char install[MAX_PATH + 1] = "";
-    ReadInstallPath(install, sizeof install);
-    install[MAX_PATH] = '\0';
-    int length;
-    if (install[0]) {
-        size_t end = strlen(install);
-        const char* separator = install[end - 1] == '\\' ? "" : "\\";
-        length = snprintf(directory, size, "%s%sSpool", install, separator);
-    } else {
-        char temp[MAX_PATH + 1];
-        DWORD got = GetTempPathA(sizeof temp, temp);
-        if (got == 0 || got >= sizeof temp)
-            return false;
-        if (temp[got - 1] == '\\')
-            temp[got - 1] = '\0';
-        length = snprintf(directory, size, "%s", temp);
-    }
+    InstallFileResult found = InstallPathFile(kSpoolDirectoryName, directory, size);
+    if (found != INSTALL_FILE_BARE)
+        return found == INSTALL_FILE_JOINED;
+    char temp[MAX_PATH + 1];
+    DWORD got = GetTempPathA(sizeof temp, temp);
+    if (got == 0 || got >= sizeof temp)
+        return false;
+    if (temp[got - 1] == '\\')
+        temp[got - 1] = '\0';
+    int length = snprintf(directory, size, "%s", temp);
     return length > 0 && static_cast<DWORD>(length) < size;
 }
 

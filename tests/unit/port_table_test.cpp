@@ -36,8 +36,6 @@ TEST(PortTable, RecordBasicsAndDescriptions)
     PortRecord* empty = CreatePortRecord(nullptr, "P2", "", PROTOCOL_RAW);
     PortRecord* none = CreatePortRecord(nullptr, "P3", nullptr, PROTOCOL_RAW);
     ASSERT_TRUE(named && empty && none);
-    EXPECT_EQ(named->tag, PORT_RECORD_TAG);
-    EXPECT_EQ(named->recordSize, sizeof(PortRecord) + 2);
     EXPECT_EQ(named->name, named->nameText);
     EXPECT_EQ(named->spoolFile, INVALID_HANDLE_VALUE);
     EXPECT_STREQ(named->description, "Some type");

@@ -119,7 +119,6 @@ struct SocketLayer : ::testing::Test {
         StandinReset();
         MonitorHostServices services = StandinServices(kDivisor);
         InstallHostServices(&services);
-        port.tag = PORT_RECORD_TAG;
         port.receiveTimeout = NO_TIMEOUT;
         port.sendTimeout = NO_TIMEOUT;
         port.errorCode = kUntouched;
