@@ -67,8 +67,11 @@ add_library(spooler_standin STATIC ${STANDIN_SOURCES} ${CMAKE_SOURCE_DIR}/src/mo
 target_include_directories(spooler_standin PUBLIC ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools/spoolhost)
 target_compile_options(spooler_standin PRIVATE ${WARNINGS})
 
+# port_defaults.cpp and parse_number.cpp: the new-port value table and the
+# number conversions, shared with the monitor (no monitor state).
 file(GLOB SPOOLHOST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/spoolhost/*.cpp)
-add_executable(spoolhost ${SPOOLHOST_SOURCES} ${CMAKE_SOURCE_DIR}/src/codec/password_codec.cpp)
+add_executable(spoolhost ${SPOOLHOST_SOURCES} ${CMAKE_SOURCE_DIR}/src/codec/password_codec.cpp
+               ${CMAKE_SOURCE_DIR}/src/codec/parse_number.cpp ${CMAKE_SOURCE_DIR}/src/monitor/port_defaults.cpp)
 target_compile_options(spoolhost PRIVATE ${WARNINGS})
 target_link_libraries(spoolhost PRIVATE spooler_standin ${WIN_LIBS})
 target_link_options(spoolhost PRIVATE ${STATIC_RUNTIME})
@@ -78,6 +81,7 @@ add_dependencies(spoolhost monitor catalogues)
 file(GLOB MAILER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/sendmail/*.cpp)
 add_executable(sendmail ${MAILER_SOURCES} ${CMAKE_SOURCE_DIR}/src/mail/mail_params.cpp
                ${CMAKE_SOURCE_DIR}/src/codec/base64.cpp
+               ${CMAKE_SOURCE_DIR}/src/codec/parse_number.cpp
                ${CMAKE_SOURCE_DIR}/src/codec/password_codec.cpp)
 target_include_directories(sendmail PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tools)
 target_compile_options(sendmail PRIVATE ${WARNINGS})

@@ -55,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(whole->outcome != HTTP_INTERIM);
     Check((whole->outcome == HTTP_ERROR) == (whole->error != 0));
     Check(whole->error == pieces->error);
-    Check(whole->error == 0 || whole->error == kHttpErrorClosed || whole->error == kHttpErrorMalformed);
+    Check(whole->error == 0 || whole->error == ERR_CONNECTION_LOST || whole->error == ERR_IPP_SEND);
     Check(!close || whole->outcome != HTTP_NEED_MORE);
     size_t length = 0, length2 = 0;
     const uint8_t* body = HttpBody(whole.get(), &length);

@@ -8,10 +8,10 @@
 #include "ipp/ipp_request.h"
 #include "ipp/ipp_response.h"
 #include "monitor/monitor.h"
+#include "monitor/worker_thread.h"
 
 namespace {
 
-const DWORD kWorkerStack = 16384;
 const DWORD kTestTimeout = 180000;
 const DWORD kUserNameSize = 260;
 
@@ -64,12 +64,8 @@ BOOL StartConnectionTest(PortRecord* port, HANDLE* thread)
     MonitorUnlock();
     if (!prepared)
         return FALSE;
-    *thread = CreateThread(nullptr, kWorkerStack, ConnectionTestThread, port, CREATE_SUSPENDED, nullptr);
-    if (!*thread)
-        return FALSE;
-    SetThreadPriority(*thread, THREAD_PRIORITY_LOWEST);
-    ResumeThread(*thread);
-    return TRUE;
+    *thread = StartWorkerThread(ConnectionTestThread, port, WORKER_LOWEST_PRIORITY);
+    return *thread != nullptr;
 }
 
 void CancelConnectionTest(HWND window, PortRecord* port, HANDLE* thread)

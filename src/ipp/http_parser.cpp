@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "codec/parse_number.h"
+
 namespace {
 
 const uint64_t kUint64Max = ~uint64_t{0};
@@ -26,30 +28,13 @@ bool EqualsIgnoringCase(const char* text, size_t length, const char* lower)
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-int HexWorth(char c)
-{
-    if (IsDigit(c))
-        return c - '0';
-    if (Lower(c) >= 'a' && Lower(c) <= 'f')
-        return Lower(c) - 'a' + 10;
-    return -1;
-}
+bool IsHexDigit(char c) { return IsDigit(c) || (Lower(c) >= 'a' && Lower(c) <= 'f'); }
 
-bool ParseLength(const char* text, size_t length, uint64_t* value, unsigned radix)
+// Strict lengths from the peer: digits only (at least one), no sign or
+// blank, overflow-checked in 64 bits.
+bool ParseLength(const char* text, size_t length, unsigned radix, uint64_t* value)
 {
-    if (text == nullptr || length == 0)
-        return false;
-    uint64_t total = 0;
-    for (size_t i = 0; i < length; ++i) {
-        const int worth = HexWorth(text[i]);
-        if (worth < 0 || static_cast<unsigned>(worth) >= radix)
-            return false;
-        if (total > (kUint64Max - static_cast<unsigned>(worth)) / radix)
-            return false;
-        total = total * radix + static_cast<unsigned>(worth);
-    }
-    *value = total;
-    return true;
+    return ParseStrictNumber(text, length, radix, kUint64Max, value);
 }
 
 const char* Text(const HttpResponseParser* p, size_t at) { return reinterpret_cast<const char*>(p->buffer + at); }
@@ -85,7 +70,7 @@ LineResult FindLine(const HttpResponseParser* p, size_t* end)
 HttpOutcome Fail(HttpResponseParser* p)
 {
     p->outcome = HTTP_ERROR;
-    p->error = kHttpErrorMalformed;
+    p->error = ERR_IPP_SEND;
     return HTTP_ERROR;
 }
 
@@ -137,7 +122,7 @@ bool ParseHeaderLine(HttpResponseParser* p, size_t end)
             p->otherCoding = true;
     } else if (EqualsIgnoringCase(line, nameLength, "content-length")) {
         uint64_t number;
-        if (!ParseDecimalLength(value, valueLength, &number))
+        if (!ParseLength(value, valueLength, 10, &number))
             return false;
         if (p->haveLength && number != p->contentLength)
             return false;
@@ -214,13 +199,13 @@ HttpOutcome StepChunkSize(HttpResponseParser* p)
         return found == LINE_MISSING ? HTTP_NEED_MORE : Fail(p);
     const char* line = Text(p, p->scan);
     size_t digits = 0;
-    while (p->scan + digits < end && HexWorth(line[digits]) >= 0)
+    while (p->scan + digits < end && IsHexDigit(line[digits]))
         ++digits;
     size_t rest = digits;
     while (p->scan + rest < end && IsBlank(line[rest]))
         ++rest;
     uint64_t size;
-    if (!ParseHexLength(line, digits, &size) || (p->scan + rest < end && line[rest] != ';'))
+    if (!ParseLength(line, digits, 16, &size) || (p->scan + rest < end && line[rest] != ';'))
         return Fail(p);
     p->scan = end + 2;
     if (size == 0) {
@@ -320,13 +305,6 @@ HttpOutcome Run(HttpResponseParser* p)
 
 } // namespace
 
-bool ParseDecimalLength(const char* text, size_t length, uint64_t* value)
-{
-    return ParseLength(text, length, value, 10);
-}
-
-bool ParseHexLength(const char* text, size_t length, uint64_t* value) { return ParseLength(text, length, value, 16); }
-
 void HttpParserReset(HttpResponseParser* parser)
 {
     parser->received = 0;
@@ -391,7 +369,7 @@ HttpOutcome HttpEndOfStream(HttpResponseParser* parser)
         return parser->outcome = Complete(parser);
     }
     parser->outcome = HTTP_ERROR;
-    parser->error = parser->anyByte ? kHttpErrorMalformed : kHttpErrorClosed;
+    parser->error = parser->anyByte ? ERR_IPP_SEND : ERR_CONNECTION_LOST;
     return HTTP_ERROR;
 }
 

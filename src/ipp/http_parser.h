@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "monitor/error_codes.h"
+
 // A response (head and body as received) must fit this buffer.
 const size_t kHttpResponseMax = 16384;
 // More interim responses than this in front of the final one are an error.
@@ -21,9 +23,9 @@ enum HttpOutcome : int {
     HTTP_ERROR = 3,     // error code in `error`
 };
 
-// Error codes the reader leaves (the port's codes).
-const uint32_t kHttpErrorClosed = 1;     // peer closed before any byte came
-const uint32_t kHttpErrorMalformed = 102; // malformed, too large, or cut short
+// The reader's error codes (monitor/error_codes.h): ERR_CONNECTION_LOST when
+// the peer closed before any byte came; ERR_IPP_SEND for a response that is
+// malformed, too large, or cut short.
 
 enum HttpPhase : uint8_t {
     HTTP_PHASE_STATUS,
@@ -71,8 +73,3 @@ HttpOutcome HttpFeed(HttpResponseParser* parser, const uint8_t* data, size_t len
 HttpOutcome HttpEndOfStream(HttpResponseParser* parser);
 // The body of a complete response (null with length 0 otherwise).
 const uint8_t* HttpBody(const HttpResponseParser* parser, size_t* length);
-
-// Strict lengths from the peer: digits only (at least one), no sign or
-// blank, overflow-checked in 64 bits. Return false when not a number.
-bool ParseDecimalLength(const char* text, size_t length, uint64_t* value);
-bool ParseHexLength(const char* text, size_t length, uint64_t* value);

@@ -3,8 +3,6 @@
 // status watcher never touches a socket of the job thread.
 #include "ipp/ipp_job.h"
 
-#include <cstdio>
-
 #include "ipp/ipp_policy.h"
 #include "ipp/ipp_request.h"
 #include "ipp/ipp_transport.h"
@@ -15,35 +13,22 @@
 #include "monitor/monitor.h"
 #include "monitor/timing.h"
 #include "net/socket_layer.h"
-#include "text/catalogue.h"
 
 namespace {
 
-void ShowStopBox(const char* key, CatalogueArg arg)
-{
-    CatalogueMessageBox(nullptr, MESSAGE_CATALOGUE, MESSAGE_SECTION, key, "TITLE", MB_ICONHAND | MB_OK, arg);
-}
-
-bool IsIppStatus(DWORD code)
-{
-    return code >= ERR_IPP_STATUS_FIRST && code <= ERR_IPP_STATUS_LAST;
-}
-
 bool IsCredentialsCode(DWORD code)
 {
-    return code == IPP_ERR_NOT_AUTHENTICATED || code == IPP_ERR_NOT_AUTHORIZED;
+    return code == ERR_IPP_NOT_AUTHENTICATED || code == ERR_IPP_NOT_AUTHORIZED;
 }
 
 // The answer to a job the printer did not take: an IPP status shows its own
 // code, anything else (5xx, 426, malformed, no answer) the send error.
 void ShowJobRefused(DWORD code)
 {
-    char hex[16];
-    snprintf(hex, sizeof hex, "%04x", static_cast<unsigned>(code));
-    if (IsIppStatus(code))
-        ShowStopBox("IDS_IPP_SEND_ERR_CODE", ArgText(hex));
+    if (IsIppStatusError(code))
+        ShowIppStatusMessage(code);
     else
-        ShowStopBox("IDS_IPP_SEND_ERROR", ArgNone());
+        ShowStopMessage("IDS_IPP_SEND_ERROR");
 }
 
 // The error code the reporter sees for a job whose connection is gone after
@@ -54,26 +39,18 @@ DWORD RestartCode(DWORD code, bool replayable)
 {
     if (IsCredentialsCode(code))
         return replayable ? code : ERR_IPP_SEND;
-    return IsIppStatus(code) ? code : ERR_IPP_SEND;
+    return IsIppStatusError(code) ? code : ERR_IPP_SEND;
 }
 
 // Failures after which the print connection stays open and a retry resumes.
 bool KeepsConnection(DWORD code)
 {
-    return code == ERR_TIMEOUT || (code >= ERR_IPP_PRINTER_NOT_READY && code <= ERR_IPP_RETRY_SILENT_2);
+    return code == ERR_TIMEOUT || (code >= ERR_IPP_PRINTER_NOT_READY && code <= ERR_IPP_NOT_ACCEPTING);
 }
 
 bool IsSilentRetry(const PortRecord* port, DWORD code)
 {
-    return code == ERR_IPP_RETRY_SILENT || (code == ERR_IPP_TIMEOUT && port->reconnect);
-}
-
-void CancelSpoolerJob(PortRecord* port)
-{
-    MonitorLock();
-    if (port->printer)
-        g_monitor.host.SetJobA(port->printer, port->jobId, 0, nullptr, JOB_CONTROL_CANCEL);
-    MonitorUnlock();
+    return code == ERR_UNREACHABLE || (code == ERR_IPP_CONNECT_FAILED && port->reconnect);
 }
 
 void ApplyReply(PortRecord* port, int kind, const IppReply& reply)
@@ -113,7 +90,7 @@ bool ReadEarlyAnswer(PortRecord* port, IppSettings* ipp)
         return false;
     IppReply reply;
     ReadHttpResponse(port, ipp->connection, TRUE, &reply);
-    if (reply.decoded || port->errorCode == IPP_ERR_NOT_AUTHENTICATED)
+    if (reply.decoded || port->errorCode == ERR_IPP_NOT_AUTHENTICATED)
         return true;
     port->errorCode = ERR_CONNECTION_LOST;
     return false;
@@ -141,7 +118,7 @@ BOOL QueryOnce(PortRecord* port, int kind, SOCKET* connection)
     ok = QueryPrinterOutcome(kind, ok != FALSE, reply.decoded ? reply.ipp.accepting : 1, &code);
     port->errorCode = code;
     // An exchange that broke off is reset; one that was answered ends gracefully.
-    bool answered = reply.decoded || code == IPP_ERR_NOT_AUTHENTICATED;
+    bool answered = reply.decoded || code == ERR_IPP_NOT_AUTHENTICATED;
     IppClose(port, connection, answered ? CLOSE_KEEP_TRANSFER : CLOSE_KEEP_TRANSFER | CLOSE_ABORT);
     Sleep(g_timing.ippRequestPause);
     return ok;
@@ -155,7 +132,7 @@ BOOL IppQueryOn(PortRecord* port, int kind, SOCKET* connection)
     // A printer that refuses IPP/1.0 is asked again in 1.1, as is every later
     // request of the port (they are encoded alike in both versions).
     IppSettings* ipp = IppOf(port);
-    if (!ok && ipp && ipp->minorVersion == 0 && port->errorCode == IPP_ERR_VERSION_NOT_SUPPORTED) {
+    if (!ok && ipp && ipp->minorVersion == 0 && port->errorCode == ERR_IPP_VERSION_NOT_SUPPORTED) {
         ipp->minorVersion = 1;
         ok = QueryOnce(port, kind, connection);
     }
@@ -216,7 +193,7 @@ BOOL IppOpenJob(PortRecord* port)
     if (!IppConnect(port, &ipp->connection, CLOSE_GRACEFUL)) {
         IppClose(port, &ipp->connection, CLOSE_ABORT);
         if (port->errorCode == 0)
-            port->errorCode = ERR_IPP_RETRY_SILENT;
+            port->errorCode = ERR_UNREACHABLE;
         return FALSE;
     }
     if (!SendPrintJob(port)) {
@@ -337,7 +314,7 @@ BOOL EndBody(PortRecord* port, IppSettings* ipp)
     bool sizeKnown = !ipp->chunked || port->jobSize != 0;
     if (sizeKnown && port->bytesSent != port->jobSize) {
         IppClose(port, &ipp->connection, CLOSE_ABORT);
-        ShowStopBox("IDS_IPP_SEND_ERROR", ArgNone());
+        ShowStopMessage("IDS_IPP_SEND_ERROR");
         return FALSE;
     }
     if (ipp->chunked && !SendLastChunk(port)) {

@@ -4,20 +4,7 @@
 
 #include <cstdint>
 
-// The port's error codes that the IPP client leaves for the error reporter
-// (the same numbers as the reporter's table).
-const uint32_t IPP_ERR_CONNECTION_LOST = 1;
-const uint32_t IPP_ERR_TIMEOUT = 2;
-const uint32_t IPP_ERR_UNREACHABLE = 100;    // name not resolved, query failed
-const uint32_t IPP_ERR_CONNECT = 101;        // connection refused or failed
-const uint32_t IPP_ERR_UNUSABLE = 102;       // response unusable, out of memory
-const uint32_t IPP_ERR_PROCESSING = 103;     // printer-state processing
-const uint32_t IPP_ERR_STOPPED = 104;        // printer-state stopped
-const uint32_t IPP_ERR_NO_ANSWER = 105;      // no response in time
-const uint32_t IPP_ERR_NOT_ACCEPTING = 106;  // printer-is-accepting-jobs false
-const uint32_t IPP_ERR_NOT_AUTHENTICATED = 0x0402; // HTTP 401 (1026)
-const uint32_t IPP_ERR_NOT_AUTHORIZED = 0x0403;    // 1027
-const uint32_t IPP_ERR_VERSION_NOT_SUPPORTED = 0x0503; // the printer refuses the request's IPP version
+#include "monitor/error_codes.h"
 
 // HTTP status of a final response: 2xx 0, 401 1026, any other 102.
 uint32_t HttpStatusError(uint32_t status);

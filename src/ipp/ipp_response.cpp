@@ -123,9 +123,9 @@ void TakePrinterState(const IppAttribute& attribute, IppResponseResult* result)
     if (result->printerState == IPP_PRINTER_IDLE)
         result->errorCode = 0;
     else if (result->printerState == IPP_PRINTER_PROCESSING)
-        result->errorCode = IPP_ERR_PROCESSING;
+        result->errorCode = ERR_IPP_PRINTER_NOT_READY;
     else if (result->printerState == IPP_PRINTER_STOPPED)
-        result->errorCode = IPP_ERR_STOPPED;
+        result->errorCode = ERR_IPP_PRINTER_STOPPED;
 }
 
 // One value of a walk, by the attribute's name.
@@ -275,7 +275,7 @@ void ParseIppResponse(const uint8_t* body, size_t length, const OemCodec* codec,
     result->accepting = 1; // absent means accepting
     result->charsetCode = CHARSET_UTF8;
     if (body == nullptr || length < 8) {
-        result->errorCode = IPP_ERR_UNUSABLE;
+        result->errorCode = ERR_IPP_SEND;
         return;
     }
     result->statusCode = static_cast<uint16_t>(BigEndian(body + 2, 2));
@@ -288,7 +288,7 @@ void ParseIppResponse(const uint8_t* body, size_t length, const OemCodec* codec,
     for (size_t at = 8; at < length;) {
         const size_t taken = ReadAttribute(&attribute, body + at, length - at);
         if (taken == 0) {
-            result->errorCode = IPP_ERR_UNUSABLE; // results so far stay
+            result->errorCode = ERR_IPP_SEND; // results so far stay
             return;
         }
         at += taken;

@@ -16,7 +16,6 @@
 #include "monitor/monitor.h"
 #include "monitor/timing.h"
 #include "net/socket_layer.h"
-#include "text/catalogue.h"
 
 namespace {
 
@@ -50,14 +49,6 @@ bool Cancelled(PortRecord* port)
     return IsJobDeleting(port) != FALSE;
 }
 
-void CancelSpoolerJob(PortRecord* port)
-{
-    MonitorLock();
-    if (port->printer)
-        g_monitor.host.SetJobA(port->printer, port->jobId, 0, nullptr, JOB_CONTROL_CANCEL);
-    MonitorUnlock();
-}
-
 // The proxy or the printer, resolved. FALSE with error code 100 for an empty
 // host or a port no TCP port can be, FALSE without a code when the name does
 // not resolve.
@@ -69,7 +60,7 @@ BOOL ConnectTarget(PortRecord* port, const IppSettings* ipp, sockaddr_in* remote
     remote->sin_family = AF_INET;
     remote->sin_port = htons(static_cast<u_short>(number));
     if (!host[0] || number == 0 || number > kHighestPort) {
-        port->errorCode = ERR_IPP_RETRY_SILENT;
+        port->errorCode = ERR_UNREACHABLE;
         return FALSE;
     }
     return ResolveHost(host, &remote->sin_addr) ? TRUE : FALSE;
@@ -104,19 +95,13 @@ BOOL IppConnect(PortRecord* port, SOCKET* connection, DWORD closeMode)
     sockaddr_in remote;
     if (!ipp || !ConnectTarget(port, ipp, &remote))
         return FALSE;
-    sockaddr_in local;
-    memset(&local, 0, sizeof local);
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    sockaddr_in local = AnyLocalAddress(0);
     for (int attempt = 0; attempt < kConnectAttempts && !Cancelled(port); ++attempt) {
         if (attempt > 0)
             Sleep(g_timing.ippConnectPause);
-        SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-        if (s == INVALID_SOCKET) {
-            CatalogueMessageBox(nullptr, MESSAGE_CATALOGUE, MESSAGE_SECTION, "IDS_WINSOCK_ERROR", "TITLE",
-                                MB_ICONEXCLAMATION | MB_OK, ArgNone());
+        SOCKET s = OpenStreamSocket();
+        if (s == INVALID_SOCKET)
             return FALSE;
-        }
         // Published under the lock: a cancellation may wake it from another thread.
         MonitorLock();
         *connection = s;
@@ -126,7 +111,7 @@ BOOL IppConnect(PortRecord* port, SOCKET* connection, DWORD closeMode)
         int error = WSAGetLastError();
         IppClose(port, connection, closeMode);
         if (error != WSAEADDRINUSE) {
-            port->errorCode = ERR_IPP_TIMEOUT;
+            port->errorCode = ERR_IPP_CONNECT_FAILED;
             return FALSE;
         }
     }

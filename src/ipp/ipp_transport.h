@@ -12,7 +12,8 @@
 
 // One row of the IPP transport table: how bytes reach the printer.
 struct IppTransport {
-    // Sends all bytes (pieces of at most 16384); *counter gets what was accepted.
+    // Sends all bytes (pieces of up to 256 KiB, as SendAll); *counter gets what
+    // was accepted.
     BOOL (*sendAll)(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD* counter, BOOL watchCancel);
     // Sends all bytes in one go, failing on the first time-out or loss.
     BOOL (*send)(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD* counter, BOOL watchCancel);

@@ -19,20 +19,10 @@ bool EqualsIgnoringCase(const char* text, size_t length, const char* lower)
     return lower[i] == '\0';
 }
 
-} // namespace
-
-int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port)
+// The scheme part of `url`: up to seven characters; a ":" also takes the two
+// characters behind it (never the terminator) and ends the scheme.
+size_t SchemeLength(const char* url)
 {
-    // 1. Host and path start empty.
-    if (host != nullptr)
-        host[0] = '\0';
-    if (path != nullptr)
-        path[0] = '\0';
-    if (url == nullptr || host == nullptr || path == nullptr || port == nullptr)
-        return 0;
-
-    // 2. Scheme: up to seven characters; a ":" also takes the two characters
-    // behind it (never the terminator) and ends the scheme.
     size_t at = 0;
     while (at < kSchemeMax && url[at] != '\0') {
         if (url[at++] == ':') {
@@ -41,67 +31,97 @@ int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port)
             break;
         }
     }
+    return at;
+}
 
-    // 3. Scheme and its default port.
-    if (EqualsIgnoringCase(url, at, "http://"))
+// The default port of the scheme ("http://" 80, "ipp://" 631); false for
+// any other scheme.
+bool SchemeDefaultPort(const char* scheme, size_t length, uint32_t* port)
+{
+    if (EqualsIgnoringCase(scheme, length, "http://"))
         *port = 80;
-    else if (EqualsIgnoringCase(url, at, "ipp://"))
+    else if (EqualsIgnoringCase(scheme, length, "ipp://"))
         *port = 631;
     else
-        return 0;
+        return false;
+    return true;
+}
 
-    // 4. Host up to a "/" or the end; at a "/" the rest is the path. Host and
-    // ":port" together hold at most 64 characters: a longer one is refused
-    // rather than cut into another host or port.
-    const char* rest = url + at;
+// Copies the host (with its ":port") up to a "/" or the end into `host`;
+// *length gets its length. Host and ":port" together hold at most 64
+// characters: false for a longer one, which is refused rather than cut into
+// another host or port.
+bool CopyHost(const char* rest, char* host, size_t* length)
+{
     size_t hostLength = 0;
     while (hostLength < kUrlHostSize - 1 && rest[hostLength] != '\0' && rest[hostLength] != '/') {
         host[hostLength] = rest[hostLength];
         ++hostLength;
     }
     host[hostLength] = '\0';
-    if (rest[hostLength] != '\0' && rest[hostLength] != '/')
-        return 0;
-    bool pathTooLong = false;
-    if (rest[hostLength] == '/') {
-        const char* from = rest + hostLength;
-        size_t pathLength = 0;
-        while (from[pathLength] != '\0' && pathLength < kUrlPathSize - 1) {
-            path[pathLength] = from[pathLength];
-            ++pathLength;
-        }
-        path[pathLength] = '\0';
-        pathTooLong = from[pathLength] != '\0';
+    *length = hostLength;
+    return rest[hostLength] == '\0' || rest[hostLength] == '/';
+}
+
+// Copies the path that starts at `from` (at its "/") into `path`, at most 256
+// characters; false when it is longer (the field holds its first 256).
+bool CopyPath(const char* from, char* path)
+{
+    size_t pathLength = 0;
+    while (from[pathLength] != '\0' && pathLength < kUrlPathSize - 1) {
+        path[pathLength] = from[pathLength];
+        ++pathLength;
     }
+    path[pathLength] = '\0';
+    return from[pathLength] == '\0';
+}
 
-    // 5. Empty host.
-    if (hostLength == 0)
-        return 0;
-
-    // 6. Port behind the first ":" of the host: 1 to 65535.
+// Splits the port (1 to 65535) off behind the first ":" of the host of
+// `hostLength` characters. False for a port that is not such a number, and
+// for nothing in front of the ":" (an empty host as well).
+bool SplitPort(char* host, size_t hostLength, uint32_t* port)
+{
     for (size_t i = 0; i < hostLength; ++i) {
         if (host[i] == ':') {
             const int32_t number = ParseNumber(host + i + 1, 10);
             if (number <= 0 || static_cast<uint32_t>(number) > kUrlPortMax)
-                return 0;
+                return false;
             *port = static_cast<uint32_t>(number);
             host[i] = '\0';
-            // Nothing in front of the ":" is an empty host as well.
-            if (i == 0)
-                return 0;
-            break;
+            return i != 0;
         }
     }
+    return true;
+}
 
-    // 8. (7, the transport index, belongs to the caller's record.) Default path.
+} // namespace
+
+int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port)
+{
+    // Host and path start empty.
+    if (host != nullptr)
+        host[0] = '\0';
+    if (path != nullptr)
+        path[0] = '\0';
+    if (url == nullptr || host == nullptr || path == nullptr || port == nullptr)
+        return 0;
+    const size_t schemeLength = SchemeLength(url);
+    if (!SchemeDefaultPort(url, schemeLength, port))
+        return 0;
+    // The fields are written as far as the parse gets.
+    const char* rest = url + schemeLength;
+    size_t hostLength = 0;
+    if (!CopyHost(rest, host, &hostLength))
+        return 0;
+    const bool pathFits = rest[hostLength] != '/' || CopyPath(rest + hostLength, path);
+    if (hostLength == 0 || !SplitPort(host, hostLength, port))
+        return 0;
+    // The transport index belongs to the caller's record.
     if (path[0] == '\0') {
         path[0] = '/';
         path[1] = '\0';
     }
-
     // A path longer than the field (only from a URL longer than the stored
-    // 256 characters) is refused; the field holds its first 256 characters.
-    if (pathTooLong)
-        return 0;
-    return 1;
+    // 256 characters) is refused.
+    return pathFits ? 1 : 0;
 }

@@ -13,10 +13,10 @@
 #include "monitor/error_reporter.h"
 #include "monitor/monitor.h"
 #include "monitor/timing.h"
+#include "monitor/worker_thread.h"
 
 namespace {
 
-const DWORD kWorkerStack = 16384;
 const int kStopPolls = 30;
 const int kUserNameSize = 260;
 
@@ -116,7 +116,7 @@ BOOL StartStatusWatcher(PortRecord* port)
         SetPortFlags(port, PORT_IPP_WATCHER_REQUESTED);
         ++port->useCount;
         if (ipp->statusWatcherEvent)
-            thread = CreateThread(nullptr, kWorkerStack, StatusWatcherThread, port, CREATE_SUSPENDED, nullptr);
+            thread = StartWorkerThread(StatusWatcherThread, port, WORKER_LOWEST_PRIORITY);
         if (!thread) {
             if (ipp->statusWatcherEvent)
                 CloseHandle(ipp->statusWatcherEvent);
@@ -127,11 +127,8 @@ BOOL StartStatusWatcher(PortRecord* port)
         }
     }
     MonitorUnlock();
-    if (thread) {
-        SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-        ResumeThread(thread);
+    if (thread)
         CloseHandle(thread);
-    }
     return started;
 }
 

@@ -161,17 +161,17 @@ bool ParseMailerCommandLine(const char* line, char* spoolPath, size_t spoolSize,
 uint32_t MailerResultCode(uint32_t exitCode)
 {
     switch (exitCode) {
-    case MAILER_SENT:
-    case MAILER_NO_SERVER:
-    case MAILER_SERVER_ERROR:
-    case MAILER_SEND_ERROR:
-    case MAILER_ADDRESS:
-    case MAILER_OTHER:
-    case MAILER_AUTH:
-    case MAILER_TOO_MANY_PARTS:
-    case MAILER_QUIET:
+    case ERR_NONE:
+    case ERR_SMTP_SERVER_NONE:
+    case ERR_SMTP_SERVER_ERROR:
+    case ERR_SMTP_PROTOCOL:
+    case ERR_SMTP_ADDRESS:
+    case ERR_SMTP_OTHER:
+    case ERR_SMTP_AUTH:
+    case ERR_SMTP_OVER_DIVISION:
+    case ERR_UNREACHABLE:
         return exitCode;
     default:
-        return MAILER_OTHER;
+        return ERR_SMTP_OTHER;
     }
 }

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "monitor/error_codes.h"
+
 const size_t kMailParamsSize = 12011;
 
 // Field offsets in the file.
@@ -41,18 +43,9 @@ enum MailCharCode : uint16_t {
     MAIL_ISO_8859_1 = 2,
 };
 
-// Mailer exit codes, which become the port's error code.
-enum MailerExit : uint32_t {
-    MAILER_SENT = 0,
-    MAILER_NO_SERVER = 21,     // refused, unreachable, no answer in time
-    MAILER_SERVER_ERROR = 22,  // the server answered with an error
-    MAILER_SEND_ERROR = 23,    // the connection failed while the mail was sent
-    MAILER_ADDRESS = 24,       // a sender or recipient address was refused
-    MAILER_OTHER = 25,         // anything else (files, memory, command line)
-    MAILER_AUTH = 30,          // authentication failed
-    MAILER_TOO_MANY_PARTS = 40,
-    MAILER_QUIET = 100,        // ended without sending and without a message
-};
+// The mailer's exit codes, which become the port's error code, are the
+// e-mail codes of monitor/error_codes.h: ERR_NONE when sent, ERR_SMTP_* on
+// failure, ERR_UNREACHABLE when started without a job.
 
 // What the file holds. Texts are NUL-terminated within their fields.
 struct MailParams {
@@ -102,6 +95,6 @@ bool MailerCommandLine(const char* spoolPath, const char* monitorName, char* lin
 bool ParseMailerCommandLine(const char* line, char* spoolPath, size_t spoolSize, char* monitorName, size_t nameSize);
 
 // The error code an exit code of the mailer becomes: itself when it is one of
-// the mailer's codes, else MAILER_OTHER (a crash code must not be read as an
+// the mailer's codes, else ERR_SMTP_OTHER (a crash code must not be read as an
 // error code of another protocol).
 uint32_t MailerResultCode(uint32_t exitCode);

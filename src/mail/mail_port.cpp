@@ -50,7 +50,7 @@ DWORD FillParams(const EmailSettings* mail, MailParams* p)
     p->toAddr[sizeof p->toAddr - 1] = '\0';
     p->body[sizeof p->body - 1] = '\0';
     if (!AppendRecipientComma(p->toAddr, sizeof p->toAddr))
-        return MAILER_ADDRESS;
+        return ERR_SMTP_ADDRESS;
     BuildSeparators(p->toAddr, p->separators, sizeof p->separators);
     AppendBodyBreak(p->body, sizeof p->body, IsLeadByte);
     return 0;
@@ -61,7 +61,7 @@ DWORD WriteParamsFile(const EmailSettings* mail, const char* path)
 {
     MailParams* params = static_cast<MailParams*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, sizeof(MailParams)));
     BYTE* image = static_cast<BYTE*>(HeapAlloc(GetProcessHeap(), 0, kMailParamsSize));
-    DWORD code = params && image ? FillParams(mail, params) : static_cast<DWORD>(MAILER_OTHER);
+    DWORD code = params && image ? FillParams(mail, params) : static_cast<DWORD>(ERR_SMTP_OTHER);
     if (code == 0) {
         WriteMailParams(*params, image);
         SecureZeroMemory(params->authPass, sizeof params->authPass);
@@ -74,7 +74,7 @@ DWORD WriteParamsFile(const EmailSettings* mail, const char* path)
         if (!ok) {
             if (file != INVALID_HANDLE_VALUE)
                 DeleteFileA(path);
-            code = MAILER_OTHER;
+            code = ERR_SMTP_OTHER;
         }
         SecureZeroMemory(image, kMailParamsSize);
     }
@@ -89,17 +89,14 @@ DWORD WriteParamsFile(const EmailSettings* mail, const char* path)
 // error code its exit code becomes.
 DWORD RunMailer(const char* spoolPath)
 {
-    char install[MAX_PATH + 1] = "";
-    ReadInstallPath(install, sizeof install);
-    install[MAX_PATH] = '\0';
-    size_t length = strlen(install);
-    const char* separator = length && install[length - 1] == '\\' ? "" : "\\";
+    // Without a usable InstallPath the bare name: the current directory's mailer.
     char program[MAX_PATH + 32];
+    if (InstallPathFile(kMailerProgram, program, sizeof program) == INSTALL_FILE_TOO_LONG)
+        return ERR_SMTP_OTHER;
     char* line = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kCommandLineSize));
     if (!line)
-        return MAILER_OTHER;
-    wsprintfA(program, "%s%s%s", install, separator, kMailerProgram);
-    DWORD code = MAILER_OTHER;
+        return ERR_SMTP_OTHER;
+    DWORD code = ERR_SMTP_OTHER;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
@@ -109,7 +106,7 @@ DWORD RunMailer(const char* spoolPath)
         // a mailer whose exit code happens to be 259.
         while (WaitForSingleObject(process.hProcess, kMailerPollMs) == WAIT_TIMEOUT) {
         }
-        DWORD exitCode = MAILER_OTHER;
+        DWORD exitCode = ERR_SMTP_OTHER;
         if (GetExitCodeProcess(process.hProcess, &exitCode))
             code = MailerResultCode(exitCode);
         CloseHandle(process.hThread);
@@ -127,7 +124,7 @@ BOOL MailSendJob(PortRecord* port, const BYTE*, DWORD length, DWORD* count)
         *count = length;
     EmailSettings* mail = EmailOf(port);
     char paramsPath[MAX_PATH + 8];
-    DWORD code = MAILER_OTHER;
+    DWORD code = ERR_SMTP_OTHER;
     if (mail && MailParamsPath(mail->spoolPath, paramsPath, sizeof paramsPath))
         code = WriteParamsFile(mail, paramsPath);
     // The mailer reads the spool file: close it here, once.
@@ -140,7 +137,7 @@ BOOL MailSendJob(PortRecord* port, const BYTE*, DWORD length, DWORD* count)
     if (mail)
         DeleteFileA(mail->spoolPath);
     port->errorCode = code;
-    if (code == MAILER_SENT)
+    if (code == ERR_NONE)
         return TRUE;
     ReportTransmissionError(port);
     return FALSE;

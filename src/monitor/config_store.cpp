@@ -2,30 +2,26 @@
 // read at every job start and written once when a port is created.
 #include "monitor/config_store.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "codec/password_codec.h"
 #include "ipp/printer_url_record.h"
 #include "monitor/monitor.h"
 #include "monitor/monitor_name.h"
+#include "monitor/port_defaults.h"
 
 namespace {
 
-// Ports key (at most kMonitorKeySize), a backslash and a key name of at most
-// 255 characters.
-const size_t kPortKeySize = kMonitorKeySize + 257;
-
-const DWORD kNetworkTimeout = 900000; // LPR and Raw, ms
-const DWORD kIppTimeout = 180000;     // ms
-const DWORD kNewMaxChunk = 4096;
+// Bound of the subkey walk; the end of the list normally stops it first.
+const DWORD kMaxPortSubkeys = 100000;
 
 // Bytes read from the e-mail authentication password.
 const DWORD kAuthPassReadSize = 257;
 
 } // namespace
 
-// "<ports key>\<port name>" for a port name that can be a single key name.
-static bool MakePortKey(const char* portName, char* portKey, size_t size)
+bool MakePortKey(const char* portName, char* portKey, size_t size)
 {
     portKey[0] = '\0';
     if (!portName || !portName[0] || strchr(portName, '\\') || !g_monitor.portsKey[0])
@@ -150,12 +146,43 @@ BOOL SetRegValue(const char* subkey, const char* valueName, const void* data, co
     return result;
 }
 
+HKEY OpenPortsKey(REGSAM access)
+{
+    HKEY ports = nullptr;
+    if (!g_monitor.portsKey[0] || RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.portsKey, 0, access, &ports) != ERROR_SUCCESS)
+        return nullptr;
+    return ports;
+}
+
+bool FindPortSubkey(HKEY ports, bool (*stop)(const char* name, void* context), void* context, char* name, DWORD size)
+{
+    for (DWORD index = 0; index < kMaxPortSubkeys; ++index) {
+        LONG result = RegEnumKeyA(ports, index, name, size);
+        if (result == ERROR_NO_MORE_ITEMS)
+            return false;
+        if (result == ERROR_SUCCESS && stop(name, context))
+            return true;
+    }
+    return false;
+}
+
+LONG DeletePortKey(const char* portName)
+{
+    HKEY ports = nullptr;
+    // A name that cannot be a single key name has no key.
+    if (!g_monitor.portsKey[0] || !portName || !portName[0] || strchr(portName, '\\'))
+        return ERROR_FILE_NOT_FOUND;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.portsKey, 0, KEY_ALL_ACCESS, &ports);
+    if (status == ERROR_SUCCESS) {
+        status = RegDeleteKeyA(ports, portName);
+        RegCloseKey(ports);
+    }
+    return status;
+}
+
 BOOL DeletePortSettings(const char* portName)
 {
-    char portKey[kPortKeySize];
-    if (!MakePortKey(portName, portKey, sizeof portKey))
-        return FALSE;
-    return RegDeleteKeyA(HKEY_LOCAL_MACHINE, portKey) == ERROR_SUCCESS;
+    return DeletePortKey(portName) == ERROR_SUCCESS;
 }
 
 // ---------------------------------------------------------------------------
@@ -163,18 +190,18 @@ BOOL DeletePortSettings(const char* portName)
 
 static void ReadLprValues(HKEY key, LprSettings* lpr)
 {
-    QueryTextValue(key, "HostName", REG_SZ, lpr->host, sizeof lpr->host);
-    QueryTextValue(key, "PortName", REG_SZ, lpr->queue, sizeof lpr->queue);
-    lpr->nonRfcPorts = 1; // the value's default when it is absent
-    QueryWordValue(key, "PortNum", &lpr->portNumber);
-    QueryDwordValue(key, "NonRFCPorts", &lpr->nonRfcPorts);
-    QueryDwordValue(key, "NonByteCount", &lpr->noByteCount);
+    QueryTextValue(key, kValueHostName, REG_SZ, lpr->host, sizeof lpr->host);
+    QueryTextValue(key, kValuePortName, REG_SZ, lpr->queue, sizeof lpr->queue);
+    lpr->nonRfcPorts = NewPortNumber(PROTOCOL_LPR, kValueNonRfcPorts); // the default when it is absent
+    QueryWordValue(key, kValuePortNum, &lpr->portNumber);
+    QueryDwordValue(key, kValueNonRfcPorts, &lpr->nonRfcPorts);
+    QueryDwordValue(key, kValueNonByteCount, &lpr->noByteCount);
 }
 
 static void ReadRawValues(HKEY key, RawSettings* raw)
 {
-    QueryTextValue(key, "HostName", REG_SZ, raw->host, sizeof raw->host);
-    QueryWordValue(key, "PortNum", &raw->portNumber);
+    QueryTextValue(key, kValueHostName, REG_SZ, raw->host, sizeof raw->host);
+    QueryWordValue(key, kValuePortNum, &raw->portNumber);
 }
 
 // User name and password count only while Basic authentication is on.
@@ -184,48 +211,48 @@ static void ReadIppCredentials(HKEY key, IppSettings* ipp)
     DWORD got = 0;
     memset(ipp->userName, 0, sizeof ipp->userName);
     memset(ipp->password, 0, sizeof ipp->password);
-    QueryDwordValue(key, "Base64", &ipp->authenticate);
+    QueryDwordValue(key, kValueBase64, &ipp->authenticate);
     if (!ipp->authenticate)
         return;
-    QueryTextValue(key, "UserName", REG_SZ, ipp->userName, sizeof ipp->userName);
-    if (QueryTypedValue(key, "PassWord", REG_BINARY, stored, sizeof stored, &got))
+    QueryTextValue(key, kValueUserName, REG_SZ, ipp->userName, sizeof ipp->userName);
+    if (QueryTypedValue(key, kValuePassWord, REG_BINARY, stored, sizeof stored, &got))
         DecodePassword(stored, got, ipp->password, sizeof ipp->password);
 }
 
 static void ReadIppValues(HKEY key, IppSettings* ipp)
 {
-    QueryTextValue(key, "URL", REG_SZ, ipp->url, sizeof ipp->url);
+    QueryTextValue(key, kValueUrl, REG_SZ, ipp->url, sizeof ipp->url);
     // A stored URL that no longer parses leaves the host empty; the
     // connection attempt then reports it.
     ParsePrinterUrl(ipp);
-    QueryTextValue(key, "Language", REG_SZ, ipp->language, sizeof ipp->language);
-    QueryDwordValue(key, "Chunked", &ipp->chunked);
-    QueryDwordValue(key, "MaxChunk", &ipp->maxChunk);
+    QueryTextValue(key, kValueLanguage, REG_SZ, ipp->language, sizeof ipp->language);
+    QueryDwordValue(key, kValueChunked, &ipp->chunked);
+    QueryDwordValue(key, kValueMaxChunk, &ipp->maxChunk);
     ReadIppCredentials(key, ipp);
-    QueryTextValue(key, "ProxyName", REG_SZ, ipp->proxy, sizeof ipp->proxy);
-    QueryDwordValue(key, "UseProxy", &ipp->useProxy);
-    QueryDwordValue(key, "ProxyNum", &ipp->proxyPort);
-    QueryDwordValue(key, "JobSheets", &ipp->jobSheets);
+    QueryTextValue(key, kValueProxyName, REG_SZ, ipp->proxy, sizeof ipp->proxy);
+    QueryDwordValue(key, kValueUseProxy, &ipp->useProxy);
+    QueryDwordValue(key, kValueProxyNum, &ipp->proxyPort);
+    QueryDwordValue(key, kValueJobSheets, &ipp->jobSheets);
 }
 
 static void ReadEmailValues(HKEY key, EmailSettings* mail)
 {
     static_assert(sizeof mail->authPass == kAuthPassReadSize, "AuthPass field size");
-    QueryTextValue(key, "SmtpServer", REG_SZ, mail->smtpServer, sizeof mail->smtpServer);
-    QueryTextValue(key, "FromName", REG_SZ, mail->fromName, sizeof mail->fromName);
-    QueryTextValue(key, "FromAddr", REG_SZ, mail->fromAddr, sizeof mail->fromAddr);
-    QueryTextValue(key, "ToAddr", REG_SZ, mail->toAddr, sizeof mail->toAddr);
-    QueryDwordValue(key, "NoPrint", &mail->noPrint);
-    QueryDwordValue(key, "EditBody", &mail->editBody);
-    QueryDwordValue(key, "DivideFile", &mail->divideFile);
-    QueryDwordValue(key, "DivideSize", &mail->divideSize);
-    QueryWordValue(key, "CharCode", &mail->charCode);
-    QueryDwordValue(key, "AuthType", &mail->authType);
-    QueryTextValue(key, "AuthID", REG_SZ, mail->authId, sizeof mail->authId);
+    QueryTextValue(key, kValueSmtpServer, REG_SZ, mail->smtpServer, sizeof mail->smtpServer);
+    QueryTextValue(key, kValueFromName, REG_SZ, mail->fromName, sizeof mail->fromName);
+    QueryTextValue(key, kValueFromAddr, REG_SZ, mail->fromAddr, sizeof mail->fromAddr);
+    QueryTextValue(key, kValueToAddr, REG_SZ, mail->toAddr, sizeof mail->toAddr);
+    QueryDwordValue(key, kValueNoPrint, &mail->noPrint);
+    QueryDwordValue(key, kValueEditBody, &mail->editBody);
+    QueryDwordValue(key, kValueDivideFile, &mail->divideFile);
+    QueryDwordValue(key, kValueDivideSize, &mail->divideSize);
+    QueryWordValue(key, kValueCharCode, &mail->charCode);
+    QueryDwordValue(key, kValueAuthType, &mail->authType);
+    QueryTextValue(key, kValueAuthId, REG_SZ, mail->authId, sizeof mail->authId);
     // The scrambled password is text up to its first zero byte.
     char* authPass = reinterpret_cast<char*>(mail->authPass);
     memset(authPass, 0, sizeof mail->authPass);
-    QueryTextValue(key, "AuthPass", REG_BINARY, authPass, sizeof mail->authPass);
+    QueryTextValue(key, kValueAuthPass, REG_BINARY, authPass, sizeof mail->authPass);
     // With no print or an edited body, the texts come from the body edit
     // dialog at print time.
     memset(mail->subject, 0, sizeof mail->subject);
@@ -233,9 +260,9 @@ static void ReadEmailValues(HKEY key, EmailSettings* mail)
     memset(mail->signature, 0, sizeof mail->signature);
     if (mail->noPrint || mail->editBody)
         return;
-    QueryTextValue(key, "Subject", REG_BINARY, mail->subject, sizeof mail->subject);
-    QueryTextValue(key, "Body", REG_BINARY, mail->body, sizeof mail->body);
-    QueryTextValue(key, "Signature", REG_BINARY, mail->signature, sizeof mail->signature);
+    QueryTextValue(key, kValueSubject, REG_BINARY, mail->subject, sizeof mail->subject);
+    QueryTextValue(key, kValueBody, REG_BINARY, mail->body, sizeof mail->body);
+    QueryTextValue(key, kValueSignature, REG_BINARY, mail->signature, sizeof mail->signature);
 }
 
 // Makes the record's settings a record of `protocol`, replacing one made for
@@ -258,11 +285,11 @@ static bool UseSettingsOf(PortRecord* port, DWORD protocol)
 static LONG ReadCommonValues(HKEY key, PortRecord* port)
 {
     DWORD mode = PROTOCOL_FILE + 1;
-    QueryDwordValue(key, "CmdTmout", &port->receiveTimeout);
-    QueryDwordValue(key, "DatTmout", &port->sendTimeout);
-    QueryDwordValue(key, "NonSpool", &port->noSpool);
-    QueryDwordValue(key, "Reconnection", &port->reconnect);
-    if (!QueryDwordValue(key, "PrintMode", &mode) || mode > PROTOCOL_RAW)
+    QueryDwordValue(key, kValueCmdTmout, &port->receiveTimeout);
+    QueryDwordValue(key, kValueDatTmout, &port->sendTimeout);
+    QueryDwordValue(key, kValueNonSpool, &port->noSpool);
+    QueryDwordValue(key, kValueReconnection, &port->reconnect);
+    if (!QueryDwordValue(key, kValuePrintMode, &mode) || mode > PROTOCOL_RAW)
         mode = port->protocol;
     if (mode <= PROTOCOL_RAW && !UseSettingsOf(port, mode))
         return ERROR_NOT_ENOUGH_MEMORY;
@@ -314,117 +341,112 @@ LONG ReadPortSettings(PortRecord* port, const char* portName)
 // ---------------------------------------------------------------------------
 // Writing a new port
 
-// The template to take the wizard's values from: a zeroed record when none
-// is given or when it was made for another protocol.
-static const SettingsHeader* TemplateFor(const SettingsHeader* templ, DWORD protocol)
+namespace {
+
+// The field of a settings record that holds a value the wizard chose: a
+// text field (the text ends at its first zero byte or before the field's
+// last byte) or a 16- or 32-bit number.
+struct ChosenField {
+    const char* name;
+    size_t offset;
+    size_t size;
+};
+
+#define CHOSEN_FIELD(name, type, field) {name, offsetof(type, field), sizeof(type::field)}
+
+const ChosenField kLprFields[] = {
+    CHOSEN_FIELD(kValueHostName, LprSettings, host),
+    CHOSEN_FIELD(kValuePortName, LprSettings, queue),
+    CHOSEN_FIELD(kValuePortNum, LprSettings, portNumber),
+};
+const ChosenField kIppFields[] = {
+    CHOSEN_FIELD(kValueUrl, IppSettings, url),
+    CHOSEN_FIELD(kValueUseProxy, IppSettings, useProxy),
+    CHOSEN_FIELD(kValueProxyName, IppSettings, proxy),
+    CHOSEN_FIELD(kValueProxyNum, IppSettings, proxyPort),
+    CHOSEN_FIELD(kValueChunked, IppSettings, chunked),
+    CHOSEN_FIELD(kValueLanguage, IppSettings, language),
+};
+const ChosenField kEmailFields[] = {
+    CHOSEN_FIELD(kValueSmtpServer, EmailSettings, smtpServer),
+    CHOSEN_FIELD(kValueFromName, EmailSettings, fromName),
+    CHOSEN_FIELD(kValueFromAddr, EmailSettings, fromAddr),
+    CHOSEN_FIELD(kValueToAddr, EmailSettings, toAddr),
+    CHOSEN_FIELD(kValueSubject, EmailSettings, subject),
+    CHOSEN_FIELD(kValueBody, EmailSettings, body),
+    CHOSEN_FIELD(kValueSignature, EmailSettings, signature),
+    CHOSEN_FIELD(kValueNoPrint, EmailSettings, noPrint),
+    CHOSEN_FIELD(kValueEditBody, EmailSettings, editBody),
+    CHOSEN_FIELD(kValueDivideFile, EmailSettings, divideFile),
+    CHOSEN_FIELD(kValueDivideSize, EmailSettings, divideSize),
+    CHOSEN_FIELD(kValueCharCode, EmailSettings, charCode),
+    CHOSEN_FIELD(kValueAuthId, EmailSettings, authId),
+    CHOSEN_FIELD(kValueAuthPass, EmailSettings, authPass),
+    CHOSEN_FIELD(kValueAuthType, EmailSettings, authType),
+};
+const ChosenField kRawFields[] = {
+    CHOSEN_FIELD(kValueHostName, RawSettings, host),
+    CHOSEN_FIELD(kValuePortNum, RawSettings, portNumber),
+};
+
+#undef CHOSEN_FIELD
+
+template <size_t N>
+const ChosenField* FindField(const ChosenField (&fields)[N], const char* name)
 {
-    static const LprSettings zeroLpr = {};
-    static const IppSettings zeroIpp = {};
-    static const EmailSettings zeroEmail = {};
-    static const RawSettings zeroRaw = {};
-    if (templ && templ->protocol == protocol)
-        return templ;
+    for (const ChosenField& field : fields)
+        if (lstrcmpA(field.name, name) == 0)
+            return &field;
+    return nullptr;
+}
+
+// The field of a settings record of `protocol` that holds the value `name`;
+// NULL when none does.
+const ChosenField* ChosenFieldOf(DWORD protocol, const char* name)
+{
     switch (protocol) {
-    case PROTOCOL_LPR:
-        return &zeroLpr.header;
-    case PROTOCOL_IPP:
-        return &zeroIpp.header;
-    case PROTOCOL_EMAIL:
-        return &zeroEmail.header;
-    case PROTOCOL_RAW:
-        return &zeroRaw.header;
-    default:
-        return nullptr;
+    case PROTOCOL_LPR: return FindField(kLprFields, name);
+    case PROTOCOL_IPP: return FindField(kIppFields, name);
+    case PROTOCOL_EMAIL: return FindField(kEmailFields, name);
+    case PROTOCOL_RAW: return FindField(kRawFields, name);
+    default: return nullptr;
     }
 }
 
-// The monitor-wide Reconnection, 0 when absent or not a 4-byte REG_DWORD.
-static DWORD MonitorReconnection()
+// Writes the value of `templ`'s field; FALSE when the template has no field for it.
+BOOL WriteChosenValue(HKEY key, const PortValueDefault& value, const SettingsHeader* templ)
 {
-    DWORD value = 0;
-    DWORD size = sizeof value;
-    DWORD type = REG_NONE;
-    if (!QueryRegValue(HKEY_LOCAL_MACHINE, g_monitor.monitorKey, "Reconnection", &value, &size, &type) ||
-        type != REG_DWORD || size != sizeof value)
-        return 0;
-    return value;
-}
-
-static void WriteLprValues(HKEY key, const LprSettings* lpr)
-{
-    SetDwordValue(key, "CmdTmout", kNetworkTimeout);
-    SetDwordValue(key, "DatTmout", kNetworkTimeout);
-    SetTextValue(key, "HostName", REG_SZ, lpr->host, sizeof lpr->host);
-    SetTextValue(key, "PortName", REG_SZ, lpr->queue, sizeof lpr->queue);
-    SetDwordValue(key, "PortNum", lpr->portNumber);
-    SetDwordValue(key, "NonRFCPorts", 1);
-}
-
-static void WriteIppValues(HKEY key, const IppSettings* ipp)
-{
-    const BYTE emptyPassword = 0;
-    SetDwordValue(key, "CmdTmout", kIppTimeout);
-    SetDwordValue(key, "DatTmout", kIppTimeout);
-    SetTextValue(key, "URL", REG_SZ, ipp->url, sizeof ipp->url);
-    SetDwordValue(key, "UseProxy", ipp->useProxy);
-    SetTextValue(key, "ProxyName", REG_SZ, ipp->proxy, sizeof ipp->proxy);
-    SetDwordValue(key, "ProxyNum", ipp->proxyPort);
-    SetDwordValue(key, "Chunked", ipp->chunked);
-    SetDwordValue(key, "MaxChunk", kNewMaxChunk);
-    SetTextValue(key, "Language", REG_SZ, ipp->language, sizeof ipp->language);
-    SetDwordValue(key, "Base64", 0);
-    RegSetValueExA(key, "UserName", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 0);
-    RegSetValueExA(key, "PassWord", 0, REG_BINARY, &emptyPassword, sizeof emptyPassword);
-    SetDwordValue(key, "JobSheets", 0);
-}
-
-static void WriteEmailValues(HKEY key, const EmailSettings* mail)
-{
-    SetTextValue(key, "SmtpServer", REG_SZ, mail->smtpServer, sizeof mail->smtpServer);
-    SetTextValue(key, "FromName", REG_SZ, mail->fromName, sizeof mail->fromName);
-    SetTextValue(key, "FromAddr", REG_SZ, mail->fromAddr, sizeof mail->fromAddr);
-    SetTextValue(key, "ToAddr", REG_SZ, mail->toAddr, sizeof mail->toAddr);
-    SetTextValue(key, "Subject", REG_BINARY, mail->subject, sizeof mail->subject);
-    SetTextValue(key, "Body", REG_BINARY, mail->body, sizeof mail->body);
-    SetTextValue(key, "Signature", REG_BINARY, mail->signature, sizeof mail->signature);
-    SetDwordValue(key, "NoPrint", mail->noPrint);
-    SetDwordValue(key, "EditBody", mail->editBody);
-    SetDwordValue(key, "DivideFile", mail->divideFile);
-    SetDwordValue(key, "DivideSize", mail->divideSize);
-    SetDwordValue(key, "CharCode", mail->charCode);
-    SetTextValue(key, "AuthID", REG_SZ, mail->authId, sizeof mail->authId);
-    // The scrambled bytes up to the first zero byte.
-    SetTextValue(key, "AuthPass", REG_BINARY, reinterpret_cast<const char*>(mail->authPass), sizeof mail->authPass);
-    SetDwordValue(key, "AuthType", mail->authType);
-}
-
-static void WriteRawValues(HKEY key, const RawSettings* raw)
-{
-    SetDwordValue(key, "CmdTmout", kNetworkTimeout);
-    SetDwordValue(key, "DatTmout", kNetworkTimeout);
-    SetTextValue(key, "HostName", REG_SZ, raw->host, sizeof raw->host);
-    SetDwordValue(key, "PortNum", raw->portNumber);
-}
-
-static void WriteProtocolValues(HKEY key, const SettingsHeader* templ, DWORD protocol)
-{
-    switch (protocol) {
-    case PROTOCOL_LPR:
-        WriteLprValues(key, reinterpret_cast<const LprSettings*>(templ));
-        break;
-    case PROTOCOL_IPP:
-        WriteIppValues(key, reinterpret_cast<const IppSettings*>(templ));
-        break;
-    case PROTOCOL_EMAIL:
-        WriteEmailValues(key, reinterpret_cast<const EmailSettings*>(templ));
-        break;
-    case PROTOCOL_RAW:
-        WriteRawValues(key, reinterpret_cast<const RawSettings*>(templ));
-        break;
-    default:
-        break;
+    const ChosenField* field = templ ? ChosenFieldOf(templ->protocol, value.name) : nullptr;
+    if (!field)
+        return FALSE;
+    const char* data = reinterpret_cast<const char*>(templ) + field->offset;
+    if (value.type != REG_DWORD) {
+        SetTextValue(key, value.name, value.type, data, field->size);
+    } else if (field->size == sizeof(WORD)) {
+        WORD number = 0;
+        memcpy(&number, data, sizeof number);
+        SetDwordValue(key, value.name, number);
+    } else {
+        DWORD number = 0;
+        memcpy(&number, data, sizeof number);
+        SetDwordValue(key, value.name, number);
     }
+    return TRUE;
 }
+
+void WriteNewPortValue(HKEY key, const PortValueDefault& value, const SettingsHeader* templ)
+{
+    if (value.source == PORT_VALUE_CHOSEN && WriteChosenValue(key, value, templ))
+        return;
+    if (value.type != REG_DWORD)
+        RegSetValueExA(key, value.name, 0, value.type, reinterpret_cast<const BYTE*>(value.text), value.size);
+    else if (value.source == PORT_VALUE_MONITOR)
+        SetDwordValue(key, value.name, MonitorKeyNumber(g_monitor.monitorKey, value));
+    else
+        SetDwordValue(key, value.name, value.number);
+}
+
+} // namespace
 
 BOOL WriteNewPortSettings(const SettingsHeader* templ, const char* portName, DWORD protocol)
 {
@@ -438,10 +460,10 @@ BOOL WriteNewPortSettings(const SettingsHeader* templ, const char* portName, DWO
         return FALSE;
     // An existing port key is never overwritten here.
     if (disposition != REG_OPENED_EXISTING_KEY) {
-        SetDwordValue(key, "PrintMode", protocol);
-        SetDwordValue(key, "NonSpool", 0);
-        SetDwordValue(key, "Reconnection", MonitorReconnection());
-        WriteProtocolValues(key, TemplateFor(templ, protocol), protocol);
+        const SettingsHeader* chosen = UsableTemplate(templ, protocol);
+        PortValueDefault value;
+        for (size_t index = 0; NewPortValue(protocol, index, &value); ++index)
+            WriteNewPortValue(key, value, chosen);
     }
     RegCloseKey(key);
     return TRUE;

@@ -1,6 +1,7 @@
 // The registry store of port settings.
 #pragma once
 
+#include "monitor/monitor.h"
 #include "monitor/port_record.h"
 
 // Reads the port's values into the record and its settings record.
@@ -20,7 +21,30 @@ LONG ReadPortSettings(PortRecord* port, const char* portName);
 // untouched. Returns 1, or 0 when the key cannot be created.
 BOOL WriteNewPortSettings(const SettingsHeader* templ, const char* portName, DWORD protocol);
 
-// Deletes the port key; 1 when deleted.
+// "<ports key>\<port name>": the ports key (at most kMonitorKeySize), a
+// backslash and a key name of at most 255 characters.
+const size_t kPortKeySize = kMonitorKeySize + 257;
+// The port key of a port name that can be a single key name (not empty, no
+// backslash) into `portKey` (empty on failure); false when there is none or
+// it does not fit.
+bool MakePortKey(const char* portName, char* portKey, size_t size);
+
+// A port key name: at most 255 characters (the registry's limit) and the terminator.
+const DWORD kPortKeyNameSize = 256;
+
+// The ports key opened with `access`; NULL when there is none (or the
+// monitor has no identity).
+HKEY OpenPortsKey(REGSAM access);
+// Walks the subkey names of the open ports key in registry order (a name
+// that cannot be read is passed over; at most 100000 indices) until
+// `stop(name, context)` is true: that name is then in `name` (of `size`
+// bytes) and the result is true. False when the walk reached the end.
+bool FindPortSubkey(HKEY ports, bool (*stop)(const char* name, void* context), void* context, char* name, DWORD size);
+
+// Deletes the port key below the ports key: the registry's result, or
+// ERROR_FILE_NOT_FOUND for a name that cannot be a single key name (or
+// without a ports key). DeletePortSettings: 1 when deleted.
+LONG DeletePortKey(const char* portName);
 BOOL DeletePortSettings(const char* portName);
 
 // One value of root\subkey (opened with KEY_ALL_ACCESS); 1 on success.

@@ -10,13 +10,13 @@
 #include "monitor/job_status.h"
 #include "monitor/monitor.h"
 #include "monitor/timing.h"
+#include "monitor/worker_thread.h"
 #include "resource.h"
 #include "text/catalogue.h"
 
 namespace {
 
 const char kTitleKey[] = "TITLE";
-const DWORD kWindowStackSize = 16384;
 const int kClosePolls = 10;
 const WORD kSeverityError = 8;
 
@@ -47,23 +47,23 @@ const Reaction kReactions[] = {
     {ERR_SMTP_SERVER_ERROR, REACT_WARNING, "IDS_SMTP_SERVER_ERROR", 0},
     {ERR_SMTP_PROTOCOL, REACT_WARNING, "IDS_SMTP_PROTOCOL_ERROR", 0},
     {ERR_SMTP_ADDRESS, REACT_WARNING, "IDS_SMTP_ADDRMISS", 0},
-    {ERR_SMTP_PROTOCOL_2, REACT_WARNING, "IDS_SMTP_PROTOCOL_ERROR", 0},
+    {ERR_SMTP_OTHER, REACT_WARNING, "IDS_SMTP_PROTOCOL_ERROR", 0},
     {ERR_SMTP_AUTH, REACT_WARNING, "IDS_IPP_NOT_AUTHORIZED", 0},
     {ERR_SMTP_OVER_DIVISION, REACT_WARNING, "IDS_SMTP_OVER_DIVISION", 0},
-    {ERR_IPP_RETRY_SILENT, REACT_SILENT, nullptr, 0},
-    {ERR_IPP_TIMEOUT, REACT_TIMEOUT_QUESTION, "IDS_IPP_TIMEOUT", 0},
+    {ERR_UNREACHABLE, REACT_SILENT, nullptr, 0},
+    {ERR_IPP_CONNECT_FAILED, REACT_TIMEOUT_QUESTION, "IDS_IPP_TIMEOUT", 0},
     {ERR_IPP_SEND, REACT_STOP, "IDS_IPP_SEND_ERROR", 0},
     {ERR_IPP_PRINTER_NOT_READY, REACT_PRINTER_READY, nullptr, MSG_IPP_RETRY},
     {ERR_IPP_PRINTER_STOPPED, REACT_PRINTER_STOPPED, nullptr, MSG_IPP_RETRY},
     {ERR_IPP_NO_ANSWER, REACT_WINDOW, nullptr, MSG_IPP_TIMEOUT},
-    {ERR_IPP_RETRY_SILENT_2, REACT_SILENT, nullptr, 0},
+    {ERR_IPP_NOT_ACCEPTING, REACT_SILENT, nullptr, 0},
     {ERR_LPR_QUEUE, REACT_WINDOW, nullptr, MSG_LPR_QUEUE_ERR},
-    {ERR_LPR_RETRY_SILENT, REACT_SILENT, nullptr, 0},
+    {ERR_LPR_NOT_OPENED, REACT_SILENT, nullptr, 0},
     {ERR_LPR_RECONNECT, REACT_RECONNECT, nullptr, 0},
     {ERR_RAW_RECONNECT, REACT_RECONNECT, nullptr, 0},
-    {0x0401, REACT_STOP, "IDS_IPP_FORBIDDEN", 0},
-    {0x0402, REACT_PASSWORD, "IDS_IPP_NOT_AUTHORIZED", 0},
-    {0x0403, REACT_PASSWORD, "IDS_IPP_NOT_AUTHORIZED", 0},
+    {ERR_IPP_FORBIDDEN, REACT_STOP, "IDS_IPP_FORBIDDEN", 0},
+    {ERR_IPP_NOT_AUTHENTICATED, REACT_PASSWORD, "IDS_IPP_NOT_AUTHORIZED", 0},
+    {ERR_IPP_NOT_AUTHORIZED, REACT_PASSWORD, "IDS_IPP_NOT_AUTHORIZED", 0},
 };
 
 int ShowBox(const char* key, UINT type, CatalogueArg arg)
@@ -71,15 +71,15 @@ int ShowBox(const char* key, UINT type, CatalogueArg arg)
     return CatalogueMessageBox(nullptr, MESSAGE_CATALOGUE, MESSAGE_SECTION, key, kTitleKey, type, arg);
 }
 
-BOOL StopBox(const char* key, CatalogueArg arg)
+BOOL StopBox(const char* key)
 {
-    ShowBox(key, MB_ICONHAND | MB_OK, arg);
+    ShowStopMessage(key);
     return FALSE;
 }
 
 BOOL WarningBox(const char* key)
 {
-    ShowBox(key, MB_ICONEXCLAMATION | MB_OK, ArgNone());
+    ShowWarningMessage(key);
     return FALSE;
 }
 
@@ -119,14 +119,12 @@ BOOL OpenErrorWindow(PortRecord* port)
     run->port = port;
     run->generation = SharedRead(&port->jobGeneration);
     AcquirePort(port);
-    HANDLE thread = CreateThread(nullptr, kWindowStackSize, ErrorWindowThread, run, CREATE_SUSPENDED, nullptr);
+    HANDLE thread = StartWorkerThread(ErrorWindowThread, run, WORKER_LOWEST_PRIORITY);
     if (!thread) {
         ReleasePort(port);
         HeapFree(GetProcessHeap(), 0, run);
         return FALSE;
     }
-    SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
-    ResumeThread(thread);
     CloseHandle(thread);
     return TRUE;
 }
@@ -174,9 +172,8 @@ BOOL ReportIppStatus(PortRecord* port, DWORD code)
 {
     CloseErrorWindow(port);
     port->bytesSent = 0;
-    char hex[16];
-    snprintf(hex, sizeof hex, "%04x", static_cast<unsigned>(code));
-    return StopBox("IDS_IPP_SEND_ERR_CODE", ArgText(hex));
+    ShowIppStatusMessage(code);
+    return FALSE;
 }
 
 BOOL React(PortRecord* port, const Reaction& reaction)
@@ -186,7 +183,7 @@ BOOL React(PortRecord* port, const Reaction& reaction)
         return TRUE;
     case REACT_STOP:
         CloseErrorWindow(port);
-        return StopBox(reaction.key, ArgNone());
+        return StopBox(reaction.key);
     case REACT_WARNING:
         return WarningBox(reaction.key);
     case REACT_WINDOW:
@@ -205,13 +202,30 @@ BOOL React(PortRecord* port, const Reaction& reaction)
         // port of another protocol is told the authentication failed.
         CloseErrorWindow(port);
         if (port->protocol != PROTOCOL_IPP || !IppOf(port))
-            return StopBox(reaction.key, ArgNone());
-        return AskPassword(port) ? TRUE : StopBox(reaction.key, ArgNone());
+            return StopBox(reaction.key);
+        return AskPassword(port) ? TRUE : StopBox(reaction.key);
     }
     return FALSE;
 }
 
 } // namespace
+
+void ShowStopMessage(const char* key)
+{
+    ShowBox(key, MB_ICONHAND | MB_OK, ArgNone());
+}
+
+void ShowWarningMessage(const char* key)
+{
+    ShowBox(key, MB_ICONEXCLAMATION | MB_OK, ArgNone());
+}
+
+void ShowIppStatusMessage(DWORD code)
+{
+    char hex[16];
+    snprintf(hex, sizeof hex, "%04x", static_cast<unsigned>(code));
+    ShowBox("IDS_IPP_SEND_ERR_CODE", MB_ICONHAND | MB_OK, ArgText(hex));
+}
 
 BOOL ReportTransmissionError(PortRecord* port)
 {
@@ -219,7 +233,7 @@ BOOL ReportTransmissionError(PortRecord* port)
     for (const Reaction& reaction : kReactions)
         if (reaction.code == code)
             return React(port, reaction);
-    if (code >= ERR_IPP_STATUS_FIRST && code <= ERR_IPP_STATUS_LAST)
+    if (IsIppStatusError(code))
         return ReportIppStatus(port, code);
     return AskRestart(port); // every other code, 0 included
 }
@@ -273,7 +287,7 @@ BOOL RetryClosingSend(PortRecord* port, BOOL (*attempt)(PortRecord* port))
 {
     for (;;) {
         DWORD status = 0;
-        ChangeJobStatus(port, 0, 0, &status);
+        ReadJobStatus(port, &status);
         if (!WaitWhilePaused(port, status))
             return FALSE;
         if (HasPortFlag(port, PORT_ERROR_SHOWN)) {

@@ -3,34 +3,8 @@
 // password dialog; and pushing the printer status to the spooler.
 #pragma once
 
+#include "monitor/error_codes.h"
 #include "monitor/port_record.h"
-
-// Error codes the senders leave in the port record.
-enum TransmissionError : DWORD {
-    ERR_CONNECTION_LOST = 1,
-    ERR_TIMEOUT = 2,
-    ERR_SMTP_SERVER_NONE = 21,
-    ERR_SMTP_SERVER_ERROR = 22,
-    ERR_SMTP_PROTOCOL = 23,
-    ERR_SMTP_ADDRESS = 24,
-    ERR_SMTP_PROTOCOL_2 = 25,
-    ERR_SMTP_AUTH = 30,
-    ERR_SMTP_OVER_DIVISION = 40,
-    ERR_IPP_RETRY_SILENT = 100,
-    ERR_IPP_TIMEOUT = 101,
-    ERR_IPP_SEND = 102,
-    ERR_IPP_PRINTER_NOT_READY = 103,
-    ERR_IPP_PRINTER_STOPPED = 104,
-    ERR_IPP_NO_ANSWER = 105,
-    ERR_IPP_RETRY_SILENT_2 = 106,
-    ERR_LPR_ACK = 200,
-    ERR_LPR_QUEUE = 201,
-    ERR_LPR_RETRY_SILENT = 202,
-    ERR_LPR_RECONNECT = 203,
-    ERR_RAW_RECONNECT = 300,
-    ERR_IPP_STATUS_FIRST = 0x0400,
-    ERR_IPP_STATUS_LAST = 0x0508,
-};
 
 // Window message numbers of the transmission-error window.
 enum ErrorWindowMessage : LONG {
@@ -52,6 +26,16 @@ enum ErrorWindowState : LONG {
 
 // Runs on the sender's thread; may block while the user decides.
 BOOL ReportTransmissionError(PortRecord* port);
+
+// The senders' catalogue message boxes (no owner, the catalogue's TITLE as
+// caption); each waits until the user closes it.
+// A stop box: the text of `key`, the job is given up.
+void ShowStopMessage(const char* key);
+// A warning box with the text of `key`.
+void ShowWarningMessage(const char* key);
+// The stop box of an IPP status code: IDS_IPP_SEND_ERR_CODE with the code as
+// four hex digits.
+void ShowIppStatusMessage(DWORD code);
 // Sends a job's closing bytes with `attempt` for as long as the user asks to
 // retry: waits while the job is paused, and before each further try reports
 // the failure on show (a lost connection, unless it timed out). FALSE when

@@ -4,6 +4,7 @@
 #include "monitor/error_dialogs.h"
 
 #include "monitor/error_reporter.h"
+#include "monitor/job_status.h"
 #include "monitor/monitor.h"
 #include "monitor/timing.h"
 #include "resource.h"
@@ -110,7 +111,7 @@ void OnCancel(HWND dialog, const ErrorWindowRun* run)
     PortRecord* port = run->port;
     MonitorLock();
     if (IsCurrentJob(run) && SharedRead(&port->errorWindowState) == WINDOW_SELF_RETRYING)
-        g_monitor.host.SetJobA(port->printer, port->jobId, 0, nullptr, JOB_CONTROL_CANCEL);
+        CancelSpoolerJob(port);
     MonitorUnlock();
     EndDialog(dialog, 0);
 }

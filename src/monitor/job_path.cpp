@@ -22,17 +22,6 @@ static const DWORD kErrorMultipleDocuments = 1012;
 // DOC_INFO_2 mode of a document written through a channel, which this monitor does not offer.
 static const DWORD kDocModeChannel = 1;
 
-static PortRecord* ListedPort(HANDLE handle)
-{
-    MonitorLock();
-    PortRecord* found = nullptr;
-    for (PortRecord* port = g_monitor.ports; port && !found; port = port->next)
-        if (port == handle)
-            found = port;
-    MonitorUnlock();
-    return found;
-}
-
 // Claims the port for a new document: fails with ERROR_BUSY when one is open.
 static bool ClaimDocument(PortRecord* port)
 {
@@ -99,20 +88,19 @@ static bool OpenPrinterWithRetry(PortRecord* port, const char* printerName)
     return port->printer != nullptr;
 }
 
+static bool IsSameName(const char* key, void* name)
+{
+    return lstrcmpA(key, static_cast<const char*>(name)) == 0;
+}
+
 // True when `name` is a subkey of the ports key (compared case-sensitively).
 static bool IsRegisteredPort(const char* name)
 {
-    HKEY ports;
-    if (!g_monitor.portsKey[0] || RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.portsKey, 0, KEY_READ, &ports) != ERROR_SUCCESS)
+    HKEY ports = OpenPortsKey(KEY_READ);
+    if (!ports)
         return false;
-    bool found = false;
-    char key[260];
-    for (DWORD index = 0; !found && index < 100000; ++index) {
-        LONG result = RegEnumKeyA(ports, index, key, sizeof key);
-        if (result == ERROR_NO_MORE_ITEMS)
-            break;
-        found = result == ERROR_SUCCESS && lstrcmpA(key, name) == 0;
-    }
+    char key[kPortKeyNameSize];
+    bool found = FindPortSubkey(ports, IsSameName, const_cast<char*>(name), key, sizeof key);
     RegCloseKey(ports);
     return found;
 }
@@ -463,7 +451,7 @@ static BOOL SendFromSpool(PortRecord* port, DWORD* error)
     BOOL result = FALSE;
     while (buffer) {
         DWORD status = 0;
-        ChangeJobStatus(port, 0, 0, &status);
+        ReadJobStatus(port, &status);
         if (!WaitWhilePaused(port, status))
             break;
         if (HasPortFlag(port, PORT_ERROR_SHOWN) && !ReportTransmissionError(port))

@@ -63,6 +63,19 @@ BOOL ChangeJobStatus(PortRecord* port, DWORD set, DWORD clear, DWORD* status)
     return ok;
 }
 
+BOOL ReadJobStatus(PortRecord* port, DWORD* status)
+{
+    return ChangeJobStatus(port, 0, 0, status);
+}
+
+void CancelSpoolerJob(PortRecord* port)
+{
+    MonitorLock();
+    if (port->printer)
+        g_monitor.host.SetJobA(port->printer, port->jobId, 0, nullptr, JOB_CONTROL_CANCEL);
+    MonitorUnlock();
+}
+
 BOOL WaitWhilePaused(PortRecord* port, DWORD status)
 {
     for (;;) {
@@ -73,7 +86,7 @@ BOOL WaitWhilePaused(PortRecord* port, DWORD status)
         Sleep(g_timing.jobRetryPause);
         // A failed read leaves 0: neither paused nor deleting.
         status = 0;
-        ChangeJobStatus(port, 0, 0, &status);
+        ReadJobStatus(port, &status);
     }
 }
 
@@ -85,6 +98,6 @@ BOOL IsJobDeleting(PortRecord* port)
 BOOL IsJobDeletingNow(PortRecord* port)
 {
     DWORD status = 0;
-    ChangeJobStatus(port, 0, 0, &status);
+    ReadJobStatus(port, &status);
     return (status & JOB_STATUS_DELETING) != 0;
 }

@@ -16,6 +16,13 @@ BYTE* ReadJobInfo(HANDLE printer, DWORD jobId);
 // receives the status; it is 0 when the job cannot be read. FALSE without a
 // printer handle or when the job cannot be read or written.
 BOOL ChangeJobStatus(PortRecord* port, DWORD set, DWORD clear, DWORD* status);
+// Under the monitor lock: the job's status (level 2) into *status, 0 when it
+// cannot be read. FALSE without a printer handle or when the job cannot be read.
+BOOL ReadJobStatus(PortRecord* port, DWORD* status);
+
+// Under the monitor lock: cancels the port's current job in the spooler
+// (JOB_CONTROL_CANCEL); nothing without a printer handle.
+void CancelSpoolerJob(PortRecord* port);
 
 // 0 when the job is being deleted; 1 once it is not paused. While paused it
 // sleeps (job retry pause) and reads the status again.

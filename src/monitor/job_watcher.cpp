@@ -3,6 +3,7 @@
 #include "monitor/job_status.h"
 #include "monitor/monitor.h"
 #include "monitor/timing.h"
+#include "monitor/worker_thread.h"
 
 struct WatcherStart {
     PortRecord* port;
@@ -19,7 +20,7 @@ static bool IsCurrent(const WatcherStart* w)
 static void RefreshJobStatus(PortRecord* port)
 {
     DWORD status = 0;
-    if (port->printer && ChangeJobStatus(port, 0, 0, &status))
+    if (port->printer && ReadJobStatus(port, &status))
         SharedWrite(&port->jobStatus, static_cast<LONG>(status));
 }
 
@@ -77,7 +78,7 @@ void StartJobWatcher(PortRecord* port)
     *w = WatcherStart{port, event, SharedRead(&port->jobGeneration)};
     AcquirePort(port);
     MonitorUnlock();
-    HANDLE thread = CreateThread(nullptr, 16384, JobWatcherThread, w, CREATE_SUSPENDED, nullptr);
+    HANDLE thread = StartWorkerThread(JobWatcherThread, w, WORKER_LOWEST_PRIORITY);
     if (!thread) {
         MonitorLock();
         ClearPortFlags(port, PORT_WATCHER_REQUESTED);
@@ -88,14 +89,12 @@ void StartJobWatcher(PortRecord* port)
         HeapFree(GetProcessHeap(), 0, w);
         return;
     }
-    SetThreadPriority(thread, THREAD_PRIORITY_LOWEST);
     MonitorLock();
     HANDLE earlier = port->watcherThread;
     port->watcherThread = thread;
     MonitorUnlock();
     if (earlier)
         CloseHandle(earlier); // a watcher no stop waited for; it ends on its own
-    ResumeThread(thread);
 }
 
 BOOL StopJobWatcher(PortRecord* port)

@@ -34,10 +34,34 @@ void InitMonitorIdentity(const char* modulePath);
 // Installs a host's services over the real ones (NULL members keep them).
 BOOL InstallHostServices(const MonitorHostServices* services);
 
-// Port table. Callers of FindPort hold the monitor lock.
+// Port table. Callers of FindPort and FindExactPort hold the monitor lock.
+// FindPort also finds the name's other spelling (with or without its
+// trailing colon); FindExactPort takes the name as it is (case-insensitive).
 PortRecord* FindPort(const char* name);
+PortRecord* FindExactPort(const char* name);
+// `handle` as a record when it is still on the port list, else NULL. Takes
+// the (re-entrant) monitor lock for the look-up; a caller that uses the
+// record afterwards holds the lock itself or keeps the record in use.
+PortRecord* ListedPort(const void* handle);
 SettingsHeader* NewSettingsRecord(DWORD protocol);
+// The settings record a new port of `protocol` takes its chosen values from:
+// `templ` when it was made for that protocol, else (missing, or made for
+// another protocol) a zeroed record of the protocol; NULL for a protocol
+// above 3.
+const SettingsHeader* UsableTemplate(const SettingsHeader* templ, DWORD protocol);
+// A record outside the port list: its own copy of `name` (NULL: empty) at
+// the end of its block, a zero-filled settings record of `protocol`, no
+// spool file, and with a `typeName` a description (the port name for an
+// empty one). NULL when an allocation fails. FreePortRecord frees it (NULL
+// is ignored).
+PortRecord* NewPortRecord(const char* name, const char* typeName, DWORD protocol);
+void FreePortRecord(PortRecord* port);
+// A new record (NewPortRecord) with the initial values of a new port taken
+// from `templ` (see UsableTemplate), linked into the port list.
 PortRecord* CreatePortRecord(const SettingsHeader* templ, const char* name, const char* typeName, DWORD protocol);
+// A record answers to `name` (FindPort, under the monitor lock).
+bool IsKnownPort(const char* name);
+// Makes a record for every port key that has none yet.
 void LoadPortList();
 BOOL AddPortFromRegistry(const char* name);
 // The port-type name of a protocol (0 to 3): the catalogue's, else the built-in one.

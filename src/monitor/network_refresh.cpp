@@ -4,6 +4,7 @@
 #include "monitor/monitor.h"
 #include "monitor/network_refresh.h"
 #include "monitor/timing.h"
+#include "monitor/worker_thread.h"
 
 // Largest enumeration buffer the refresh offers a provider that asks for more.
 static const DWORD kMaxEnumBuffer = 256 * 1024;
@@ -130,7 +131,7 @@ void RefreshIfDue()
     if (!g_monitor.refreshDone)
         return;
     g_monitor.lastRefreshTick = now;
-    HANDLE thread = CreateThread(nullptr, 16384, RefreshThread, nullptr, 0, nullptr);
+    HANDLE thread = StartWorkerThread(RefreshThread, nullptr, WORKER_NORMAL_PRIORITY);
     if (thread) {
         g_monitor.refreshRunning = 1;
         HANDLE done = g_monitor.refreshDone;

@@ -5,13 +5,13 @@
 #include "monitor/port_admin.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "monitor/config_store.h"
 #include "monitor/dialog_box.h"
 #include "monitor/error_dialogs.h"
 #include "monitor/model.h"
 #include "monitor/monitor.h"
+#include "monitor/port_defaults.h"
 #include "monitor/port_ops.h"
 #include "text/catalogue.h"
 #include "ui/config/lpr_raw_dialog.h"
@@ -26,12 +26,7 @@ const char kConfigureMutexFormat[] = "Configure %s";
 const WORD kWizardTemplate = 200;
 const WORD kIppConfigTemplate = 330;
 const WORD kEmailConfigTemplate = 372;
-// A port key name as the registry enumerates it.
-const DWORD kSubkeyNameSize = 261;
-// Bound of the subkey walk; the end of the list normally stops it first.
-const DWORD kMaxSubkeys = 100000;
 const DWORD kTypeNameSize = 512;
-const size_t kMaxNameLength = 0x7FFFFFFF;
 
 struct AdminMutex {
     HANDLE handle;
@@ -83,18 +78,6 @@ INT_PTR RunTemplate(WORD templateId, HWND owner, LPARAM parameter)
     return ShowModalDialog(templateId, owner, UnavailableDialogProc, parameter);
 }
 
-// The first record with exactly this name (case-insensitive, no colon
-// variant). Callers hold the monitor lock.
-PortRecord* FindExactPort(const char* name)
-{
-    if (!name)
-        return nullptr;
-    for (PortRecord* port = g_monitor.ports; port; port = port->next)
-        if (lstrcmpiA(port->name, name) == 0)
-            return port;
-    return nullptr;
-}
-
 // Open handles, a running document, watchers or an error window keep a
 // record alive. Callers hold the monitor lock.
 bool PortInUse(const PortRecord* port)
@@ -107,61 +90,35 @@ bool PortInUse(const PortRecord* port)
 void RemoveUnusedRecord(PortRecord* port)
 {
     MonitorLock();
-    for (PortRecord* listed = g_monitor.ports; listed; listed = listed->next) {
-        if (listed == port) {
-            if (!PortInUse(port))
-                RemovePortRecord(port);
-            break;
-        }
-    }
+    if (ListedPort(port) && !PortInUse(port))
+        RemovePortRecord(port);
     MonitorUnlock();
 }
 
-// Deletes the port key below the ports key; the registry's result.
-LONG DeletePortKey(const char* name)
-{
-    HKEY ports = nullptr;
-    // A name that cannot be a single key name has no key.
-    if (!g_monitor.portsKey[0] || !name[0] || strchr(name, '\\'))
-        return ERROR_FILE_NOT_FOUND;
-    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.portsKey, 0, KEY_ALL_ACCESS, &ports);
-    if (status == ERROR_SUCCESS) {
-        status = RegDeleteKeyA(ports, name);
-        RegCloseKey(ports);
-    }
-    return status;
-}
-
-// The first subkey of the ports key that names no port in memory.
 // The stored PrintMode of a port key when it names a network protocol.
 bool AdoptableProtocol(HKEY ports, const char* name, DWORD* protocol)
 {
     HKEY key = nullptr;
     if (RegOpenKeyExA(ports, name, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
-    bool read = QueryDwordValue(key, "PrintMode", protocol) != FALSE;
+    bool read = QueryDwordValue(key, kValuePrintMode, protocol) != FALSE;
     RegCloseKey(key);
     return read && *protocol <= PROTOCOL_RAW;
 }
 
-// The first subkey without a record whose key can be adopted; keys that
-// cannot (no PrintMode, or not a network protocol) are passed over so that
+// The walk for a key to adopt: the ports key and the type found.
+struct AdoptSearch {
+    HKEY ports;
+    DWORD protocol;
+};
+
+// A port key without a record whose stored type can be adopted; keys that
+// cannot (no PrintMode, or not a network protocol) are passed over, so that
 // they do not block the ones after them.
-bool FirstAdoptableSubkey(HKEY ports, char* name, DWORD size, DWORD* protocol)
+bool IsAdoptablePort(const char* name, void* context)
 {
-    for (DWORD index = 0; index < kMaxSubkeys; ++index) {
-        LONG result = RegEnumKeyA(ports, index, name, size);
-        if (result == ERROR_NO_MORE_ITEMS)
-            return false;
-        if (result != ERROR_SUCCESS)
-            continue;
-        MonitorLock();
-        bool known = FindPort(name) != nullptr;
-        MonitorUnlock();
-        if (!known && AdoptableProtocol(ports, name, protocol))
-            return true;
-    }
-    return false;
+    AdoptSearch* search = static_cast<AdoptSearch*>(context);
+    return !IsKnownPort(name) && AdoptableProtocol(search->ports, name, &search->protocol);
 }
 
 // Makes the record of a registry port from its stored settings.
@@ -229,49 +186,26 @@ BOOL ConfigureListedPort(HWND owner, const char* portName)
 
 PortRecord* NewDetachedPort(const char* name, DWORD protocol)
 {
-    size_t length = name ? strlen(name) : 0;
-    if (length > kMaxNameLength)
-        return nullptr;
-    size_t size = sizeof(PortRecord) + length;
-    PortRecord* port = static_cast<PortRecord*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size));
-    if (!port)
-        return nullptr;
-    port->tag = PORT_RECORD_TAG;
-    port->recordSize = static_cast<DWORD>(size);
-    if (length)
-        memcpy(port->nameText, name, length);
-    port->name = port->nameText;
-    port->spoolFile = INVALID_HANDLE_VALUE;
-    port->protocol = protocol;
-    port->settings = NewSettingsRecord(protocol);
-    if (!port->settings) {
-        HeapFree(GetProcessHeap(), 0, port);
-        return nullptr;
-    }
-    return port;
+    return NewPortRecord(name, nullptr, protocol);
 }
 
 void FreeDetachedPort(PortRecord* port)
 {
-    if (!port)
-        return;
-    if (port->settings)
-        HeapFree(GetProcessHeap(), 0, port->settings);
-    HeapFree(GetProcessHeap(), 0, port);
+    FreePortRecord(port);
 }
 
 BOOL AdoptRegistryPort()
 {
-    HKEY ports = nullptr;
-    if (!g_monitor.portsKey[0] || RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.portsKey, 0, KEY_READ, &ports) != ERROR_SUCCESS) {
+    HKEY ports = OpenPortsKey(KEY_READ);
+    if (!ports) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    char name[kSubkeyNameSize];
-    DWORD protocol = PROTOCOL_FILE;
-    bool found = FirstAdoptableSubkey(ports, name, sizeof name, &protocol);
+    char name[kPortKeyNameSize];
+    AdoptSearch search = {ports, PROTOCOL_FILE};
+    bool found = FindPortSubkey(ports, IsAdoptablePort, &search, name, sizeof name);
     RegCloseKey(ports);
-    return found && AdoptPort(name, protocol);
+    return found && AdoptPort(name, search.protocol);
 }
 
 BOOL RegisterNewPort(const SettingsHeader* templ, const char* name, DWORD protocol)

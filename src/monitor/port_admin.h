@@ -23,10 +23,10 @@ BOOL RegisterNewPort(const SettingsHeader* templ, const char* name, DWORD protoc
 // it could not be read (ERROR_INVALID_PARAMETER when the ports key is missing).
 BOOL AdoptRegistryPort();
 
-// A port record outside the port list, with a zero-filled settings record of
-// `protocol` and its own copy of `name` at the end of its block: the working
-// copy of a configuration dialog, or the temporary record of an adoption.
-// NULL when an allocation fails.
+// A port record outside the port list (NewPortRecord without a type name),
+// with a zero-filled settings record of `protocol` and its own copy of
+// `name`: the working copy of a configuration dialog, or the temporary record
+// of an adoption. NULL when an allocation fails.
 PortRecord* NewDetachedPort(const char* name, DWORD protocol);
 // Frees a record made by NewDetachedPort (NULL is ignored).
 void FreeDetachedPort(PortRecord* port);

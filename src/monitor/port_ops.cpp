@@ -5,15 +5,6 @@
 #include "monitor/network_refresh.h"
 #include "monitor/port_ops.h"
 
-// True when `handle` is a record of the port list. Caller holds the lock.
-static bool IsListedPort(HANDLE handle)
-{
-    for (PortRecord* port = g_monitor.ports; port; port = port->next)
-        if (port == handle)
-            return true;
-    return false;
-}
-
 static size_t TextSize(const char* text)
 {
     return (text ? strlen(text) : 0) + 1;
@@ -112,8 +103,7 @@ BOOL WINAPI OpenPort(LPSTR name, PHANDLE handle)
 BOOL WINAPI ClosePort(HANDLE handle)
 {
     MonitorLock();
-    if (IsListedPort(handle)) {
-        PortRecord* port = static_cast<PortRecord*>(handle);
+    if (PortRecord* port = ListedPort(handle)) {
         if (port->useCount > 0)
             --port->useCount;
     }
@@ -134,7 +124,7 @@ BOOL WINAPI GetPrinterDataFromPort(HANDLE handle, DWORD controlId, LPSTR valueNa
     // The query works on a duplicate taken under the lock: the job may close
     // its spool file meanwhile.
     MonitorLock();
-    PortRecord* port = IsListedPort(handle) ? static_cast<PortRecord*>(handle) : nullptr;
+    PortRecord* port = ListedPort(handle);
     bool open = port && HasPortFlag(port, PORT_DOC_OPEN) && !(valueName && valueName[0]);
     HANDLE file = INVALID_HANDLE_VALUE;
     if (open && port->spoolFile != INVALID_HANDLE_VALUE &&

@@ -26,7 +26,6 @@ enum PortFlag : DWORD {
     PORT_IPP_WATCHER_RUNNING = 0x800,
 };
 
-const DWORD PORT_RECORD_TAG = 0x4F50;
 const DWORD NO_TIMEOUT = 0xFFFFFFFF;
 
 // Every settings record starts with the protocol it was made for, so that a
@@ -122,8 +121,6 @@ struct PortRecord;
 typedef BOOL (*SendFunction)(PortRecord* port, const BYTE* data, DWORD length, DWORD* count);
 
 struct PortRecord {
-    DWORD tag;
-    DWORD recordSize;
     PortRecord* next;
     char* name;
     char* description;

@@ -4,7 +4,11 @@
 #include "monitor/config_store.h"
 #include "monitor/model.h"
 #include "monitor/monitor.h"
+#include "monitor/port_defaults.h"
 #include "text/catalogue.h"
+
+// The longest port name a record takes.
+static const size_t kMaxNameLength = 0x7FFFFFFF;
 
 static void* AllocZeroed(size_t size)
 {
@@ -34,8 +38,10 @@ char* CopyText(const char* text)
     return copy;
 }
 
-static PortRecord* FindExact(const char* name)
+PortRecord* FindExactPort(const char* name)
 {
+    if (!name)
+        return nullptr;
     for (PortRecord* port = g_monitor.ports; port; port = port->next)
         if (lstrcmpiA(port->name, name) == 0)
             return port;
@@ -46,7 +52,7 @@ PortRecord* FindPort(const char* name)
 {
     if (!name)
         return nullptr;
-    PortRecord* port = FindExact(name);
+    PortRecord* port = FindExactPort(name);
     size_t length = strlen(name);
     if (port || length == 0 || length >= 1024)
         return port;
@@ -59,7 +65,26 @@ PortRecord* FindPort(const char* name)
         variant[length] = ':';
         variant[length + 1] = '\0';
     }
-    return FindExact(variant);
+    return FindExactPort(variant);
+}
+
+// The link of the port list that points at `record`; NULL when the record is
+// not on the list. Callers hold the monitor lock.
+static PortRecord** LinkOf(const void* record)
+{
+    for (PortRecord** link = &g_monitor.ports; *link; link = &(*link)->next)
+        if (*link == record)
+            return link;
+    return nullptr;
+}
+
+PortRecord* ListedPort(const void* handle)
+{
+    MonitorLock();
+    PortRecord** link = handle ? LinkOf(handle) : nullptr;
+    PortRecord* port = link ? *link : nullptr;
+    MonitorUnlock();
+    return port;
 }
 
 static size_t SettingsSize(DWORD protocol)
@@ -97,21 +122,28 @@ static void CopyField(char (&to)[N], const char (&from)[N])
     to[N - 1] = '\0';
 }
 
+// The time-outs of a new port of the record's protocol.
+static void ApplyDefaultTimeouts(PortRecord* port)
+{
+    port->receiveTimeout = NewPortNumber(port->protocol, kValueCmdTmout);
+    port->sendTimeout = NewPortNumber(port->protocol, kValueDatTmout);
+}
+
 static void ApplyLprTemplate(PortRecord* port, LprSettings* to, const LprSettings* from)
 {
     CopyField(to->host, from->host);
     CopyField(to->queue, from->queue);
     to->portNumber = from->portNumber;
     to->noByteCount = 0;
-    to->nonRfcPorts = 1;
-    port->receiveTimeout = port->sendTimeout = 900000;
+    to->nonRfcPorts = NewPortNumber(PROTOCOL_LPR, kValueNonRfcPorts);
+    ApplyDefaultTimeouts(port);
 }
 
 static void ApplyRawTemplate(PortRecord* port, RawSettings* to, const RawSettings* from)
 {
     CopyField(to->host, from->host);
     to->portNumber = from->portNumber;
-    port->receiveTimeout = port->sendTimeout = 900000;
+    ApplyDefaultTimeouts(port);
 }
 
 static void ApplyIppTemplate(PortRecord* port, IppSettings* to, const IppSettings* from)
@@ -123,11 +155,11 @@ static void ApplyIppTemplate(PortRecord* port, IppSettings* to, const IppSetting
     to->chunked = from->chunked;
     to->port = from->port;
     to->proxyPort = from->proxyPort;
-    to->jobSheets = 0;
-    to->authenticate = 0;
-    to->maxChunk = 4096;
+    to->jobSheets = NewPortNumber(PROTOCOL_IPP, kValueJobSheets);
+    to->authenticate = NewPortNumber(PROTOCOL_IPP, kValueBase64);
+    to->maxChunk = NewPortNumber(PROTOCOL_IPP, kValueMaxChunk);
     to->requestCounter = 1;
-    port->receiveTimeout = port->sendTimeout = 180000;
+    ApplyDefaultTimeouts(port);
 }
 
 static void ApplyEmailTemplate(EmailSettings* to, const EmailSettings* from)
@@ -147,17 +179,31 @@ static void ApplyEmailTemplate(EmailSettings* to, const EmailSettings* from)
         CopyField(to->body, from->body);
         CopyField(to->signature, from->signature);
     }
-    to->divideFile = 0;
-    to->divideSize = 50;
+    to->divideFile = NewPortNumber(PROTOCOL_EMAIL, kValueDivideFile);
+    to->divideSize = NewPortNumber(PROTOCOL_EMAIL, kValueDivideSize);
 }
 
-// Applies the initial values of a new port; a missing template, or one made for
-// another protocol, counts as a zeroed one.
+const SettingsHeader* UsableTemplate(const SettingsHeader* templ, DWORD protocol)
+{
+    static const LprSettings zeroLpr = {{PROTOCOL_LPR}};
+    static const IppSettings zeroIpp = {{PROTOCOL_IPP}};
+    static const EmailSettings zeroEmail = {{PROTOCOL_EMAIL}};
+    static const RawSettings zeroRaw = {{PROTOCOL_RAW}};
+    if (templ && templ->protocol == protocol)
+        return templ;
+    switch (protocol) {
+    case PROTOCOL_LPR: return &zeroLpr.header;
+    case PROTOCOL_IPP: return &zeroIpp.header;
+    case PROTOCOL_EMAIL: return &zeroEmail.header;
+    case PROTOCOL_RAW: return &zeroRaw.header;
+    default: return nullptr;
+    }
+}
+
+// Applies the initial values of a new port (see UsableTemplate).
 static void ApplyTemplate(PortRecord* port, const SettingsHeader* templ)
 {
-    SettingsHeader* zeroed = nullptr;
-    if (!templ || templ->protocol != port->protocol)
-        templ = zeroed = NewSettingsRecord(port->protocol);
+    templ = UsableTemplate(templ, port->protocol);
     if (!templ)
         return;
     SettingsHeader* to = port->settings;
@@ -177,7 +223,6 @@ static void ApplyTemplate(PortRecord* port, const SettingsHeader* templ)
     default:
         break;
     }
-    FreeBlock(zeroed);
 }
 
 // Links a record in front of the first record with a strictly shorter name.
@@ -191,8 +236,10 @@ static void LinkByNameLength(PortRecord* port)
     *link = port;
 }
 
-static void FreePortRecord(PortRecord* port)
+void FreePortRecord(PortRecord* port)
 {
+    if (!port)
+        return;
     if (port->watcherThread)
         CloseHandle(port->watcherThread);
     FreeBlock(port->settings);
@@ -203,29 +250,33 @@ static void FreePortRecord(PortRecord* port)
     FreeBlock(port);
 }
 
+PortRecord* NewPortRecord(const char* name, const char* typeName, DWORD protocol)
+{
+    size_t length = name ? strlen(name) : 0;
+    if (length > kMaxNameLength)
+        return nullptr;
+    PortRecord* port = static_cast<PortRecord*>(AllocZeroed(sizeof(PortRecord) + length));
+    if (!port)
+        return nullptr;
+    if (length)
+        memcpy(port->nameText, name, length);
+    port->name = port->nameText;
+    port->spoolFile = INVALID_HANDLE_VALUE;
+    port->protocol = protocol;
+    port->settings = NewSettingsRecord(protocol);
+    if (typeName)
+        port->description = CopyText(typeName[0] ? typeName : port->name);
+    if (!port->settings || (typeName && !port->description)) {
+        FreePortRecord(port);
+        return nullptr;
+    }
+    return port;
+}
+
 PortRecord* CreatePortRecord(const SettingsHeader* templ, const char* name, const char* typeName, DWORD protocol)
 {
-    size_t length = strlen(name);
-    size_t size = sizeof(PortRecord) + length;
-    if (size > 0xFFFFFFFFu)
-        return nullptr;
     MonitorLock();
-    PortRecord* port = static_cast<PortRecord*>(AllocZeroed(size));
-    if (port) {
-        port->tag = PORT_RECORD_TAG;
-        port->recordSize = static_cast<DWORD>(size);
-        memcpy(port->nameText, name, length + 1);
-        port->name = port->nameText;
-        port->spoolFile = INVALID_HANDLE_VALUE;
-        port->protocol = protocol;
-        port->settings = NewSettingsRecord(protocol);
-        if (typeName)
-            port->description = CopyText(typeName[0] ? typeName : name);
-        if (!port->settings || (typeName && !port->description)) {
-            FreePortRecord(port);
-            port = nullptr;
-        }
-    }
+    PortRecord* port = NewPortRecord(name, typeName, protocol);
     if (port) {
         ApplyTemplate(port, templ);
         port->noSpool = 0;
@@ -239,12 +290,9 @@ PortRecord* CreatePortRecord(const SettingsHeader* templ, const char* name, cons
 void RemovePortRecord(PortRecord* port)
 {
     MonitorLock();
-    for (PortRecord** link = &g_monitor.ports; *link; link = &(*link)->next) {
-        if (*link == port) {
-            *link = port->next;
-            FreePortRecord(port);
-            break;
-        }
+    if (PortRecord** link = LinkOf(port)) {
+        *link = port->next;
+        FreePortRecord(port);
     }
     MonitorUnlock();
 }
@@ -282,10 +330,10 @@ static DWORD StoredProtocol(const char* name)
     DWORD protocol = PROTOCOL_LPR;
     DWORD size = sizeof protocol;
     DWORD type = 0;
-    HKEY ports;
-    if (!g_monitor.portsKey[0] || RegOpenKeyExA(HKEY_LOCAL_MACHINE, g_monitor.portsKey, 0, KEY_READ, &ports) != ERROR_SUCCESS)
+    HKEY ports = OpenPortsKey(KEY_READ);
+    if (!ports)
         return PROTOCOL_LPR;
-    if (!QueryRegValue(ports, name, "PrintMode", &protocol, &size, &type) || type != REG_DWORD || size != sizeof protocol)
+    if (!QueryRegValue(ports, name, kValuePrintMode, &protocol, &size, &type) || type != REG_DWORD || size != sizeof protocol)
         protocol = PROTOCOL_LPR;
     RegCloseKey(ports);
     return protocol;
@@ -301,24 +349,28 @@ BOOL AddPortFromRegistry(const char* name)
     return CreatePortRecord(nullptr, name, typeName, protocol) != nullptr;
 }
 
+bool IsKnownPort(const char* name)
+{
+    MonitorLock();
+    bool known = FindPort(name) != nullptr;
+    MonitorUnlock();
+    return known;
+}
+
+// Makes the record of a port key that has none yet; never stops the walk.
+static bool AddUnknownPort(const char* name, void*)
+{
+    if (!IsKnownPort(name))
+        AddPortFromRegistry(name);
+    return false;
+}
+
 void LoadPortList()
 {
-    HKEY ports;
-    if (!g_monitor.portsKey[0] || RegOpenKeyA(HKEY_LOCAL_MACHINE, g_monitor.portsKey, &ports) != ERROR_SUCCESS)
+    HKEY ports = OpenPortsKey(KEY_READ);
+    if (!ports)
         return;
-    // Names of any length are listed; only the end of the list stops the walk.
-    char name[256];
-    for (DWORD index = 0; index < 100000; ++index) {
-        LONG result = RegEnumKeyA(ports, index, name, sizeof name);
-        if (result == ERROR_NO_MORE_ITEMS)
-            break;
-        if (result != ERROR_SUCCESS)
-            continue;
-        MonitorLock();
-        bool known = FindPort(name) != nullptr;
-        MonitorUnlock();
-        if (!known)
-            AddPortFromRegistry(name);
-    }
+    char name[kPortKeyNameSize];
+    FindPortSubkey(ports, AddUnknownPort, nullptr, name, sizeof name);
     RegCloseKey(ports);
 }

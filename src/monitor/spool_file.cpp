@@ -7,29 +7,23 @@
 #include "monitor/private_files.h"
 #include "text/catalogue.h"
 
-const char kTempSpoolFolder[] = "DWLSpool";
+static const char kSpoolDirectoryName[] = "Spool";
+// The temporary folder may be shared with other accounts: without a usable
+// InstallPath the files go into a private folder of their own there.
+static const char kTempSpoolFolder[] = "DWLSpool";
 
 bool SpoolDirectory(char* directory, DWORD size)
 {
-    char install[MAX_PATH + 1] = "";
-    ReadInstallPath(install, sizeof install);
-    install[MAX_PATH] = '\0';
-    int length;
-    if (install[0]) {
-        size_t end = strlen(install);
-        const char* separator = install[end - 1] == '\\' ? "" : "\\";
-        length = snprintf(directory, size, "%s%sSpool", install, separator);
-    } else {
-        // The temporary folder may be shared with other accounts: the files
-        // go into a private folder of their own there.
-        char temp[MAX_PATH + 1];
-        DWORD got = GetTempPathA(sizeof temp, temp);
-        if (got == 0 || got >= sizeof temp)
-            return false;
-        if (temp[got - 1] == '\\')
-            temp[got - 1] = '\0';
-        length = snprintf(directory, size, "%s\\%s", temp, kTempSpoolFolder);
-    }
+    InstallFileResult found = InstallPathFile(kSpoolDirectoryName, directory, size);
+    if (found != INSTALL_FILE_BARE)
+        return found == INSTALL_FILE_JOINED;
+    char temp[MAX_PATH + 1];
+    DWORD got = GetTempPathA(sizeof temp, temp);
+    if (got == 0 || got >= sizeof temp)
+        return false;
+    if (temp[got - 1] == '\\')
+        temp[got - 1] = '\0';
+    int length = snprintf(directory, size, "%s\\%s", temp, kTempSpoolFolder);
     return length > 0 && static_cast<DWORD>(length) < size;
 }
 

@@ -3,9 +3,9 @@
 
 #include <windows.h>
 
-// The spool directory: "<InstallPath>\Spool", or a private folder
-// "DWLSpool" in the temporary directory when InstallPath cannot be read.
-// False when it does not fit.
+// The spool directory: "<InstallPath>\Spool" (InstallPathFile), or a
+// private folder "DWLSpool" in the temporary directory without a usable
+// InstallPath. False when it does not fit.
 bool SpoolDirectory(char* directory, DWORD size);
 
 // "<directory>\~DWL<job ID modulo 1000, 3 digits>.DWL", or with the full job

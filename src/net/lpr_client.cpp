@@ -12,7 +12,6 @@
 #include "monitor/timing.h"
 #include "net/lpr_format.h"
 #include "net/socket_layer.h"
-#include "text/catalogue.h"
 
 namespace {
 
@@ -64,17 +63,10 @@ enum ConnectStep { CONNECT_DONE, CONNECT_PORT_BUSY, CONNECT_FAILED };
 // caller try the next one; any other failure ends the attempts.
 ConnectStep ConnectFrom(PortRecord* port, LprSettings* lpr, const sockaddr_in& remote, WORD localPort)
 {
-    lpr->connection = socket(AF_INET, SOCK_STREAM, 0);
-    if (lpr->connection == INVALID_SOCKET) {
-        CatalogueMessageBox(nullptr, MESSAGE_CATALOGUE, MESSAGE_SECTION, "IDS_WINSOCK_ERROR", "TITLE",
-                            MB_ICONEXCLAMATION | MB_OK, ArgNone());
+    lpr->connection = OpenStreamSocket();
+    if (lpr->connection == INVALID_SOCKET)
         return CONNECT_FAILED;
-    }
-    sockaddr_in local;
-    memset(&local, 0, sizeof local);
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = htons(localPort);
+    sockaddr_in local = AnyLocalAddress(localPort);
     if (ConnectStream(lpr->connection, &local, &remote))
         return CONNECT_DONE;
     int error = WSAGetLastError();
@@ -234,7 +226,7 @@ BOOL StartReceiveJob(PortRecord* port, LprSettings* lpr)
     if (!LprConnect(port)) {
         CloseConnection(port, &lpr->connection, CLOSE_GRACEFUL);
         if (port->errorCode != ERR_LPR_RECONNECT)
-            port->errorCode = ERR_LPR_RETRY_SILENT;
+            port->errorCode = ERR_LPR_NOT_OPENED;
         return FALSE;
     }
     return SendReceiveJob(port, command, length);
@@ -252,7 +244,7 @@ BOOL CheckQueueForEmptyJob(PortRecord* port, LprSettings* lpr)
         ok = SendAll(port, lpr->connection, reinterpret_cast<const BYTE*>(kLprAbortJob), 2, &sent, TRUE);
     }
     if (!ok && port->errorCode != ERR_LPR_QUEUE)
-        port->errorCode = ERR_LPR_RETRY_SILENT;
+        port->errorCode = ERR_LPR_NOT_OPENED;
     CloseConnection(port, &lpr->connection, ok ? CLOSE_GRACEFUL : CLOSE_ABORT);
     return ok;
 }
@@ -273,7 +265,7 @@ BOOL LprOpenJob(PortRecord* port)
         SetPortFlags(port, PORT_TRANSFER_STARTED);
         MonitorUnlock();
     } else if (port->errorCode != ERR_LPR_QUEUE) {
-        port->errorCode = ERR_LPR_RETRY_SILENT;
+        port->errorCode = ERR_LPR_NOT_OPENED;
     }
     return ok;
 }

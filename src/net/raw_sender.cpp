@@ -10,21 +10,10 @@
 #include "monitor/monitor.h"
 #include "monitor/timing.h"
 #include "net/socket_layer.h"
-#include "text/catalogue.h"
 
 namespace {
 
 const int kConnectAttempts = 10;
-
-sockaddr_in AnyLocalAddress()
-{
-    sockaddr_in local;
-    memset(&local, 0, sizeof local);
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = 0;
-    return local;
-}
 
 void ChangePortFlags(PortRecord* port, DWORD set, DWORD clear)
 {
@@ -38,13 +27,6 @@ void AbortConnection(PortRecord* port)
 {
     if (RawSettings* raw = RawOf(port))
         CloseConnection(port, &raw->connection, CLOSE_ABORT);
-}
-
-void CancelJob(PortRecord* port)
-{
-    MonitorLock();
-    g_monitor.host.SetJobA(port->printer, port->jobId, 0, nullptr, JOB_CONTROL_CANCEL);
-    MonitorUnlock();
 }
 
 // After a failed piece: FALSE ends the write, TRUE resumes on the connection.
@@ -65,7 +47,7 @@ BOOL RecoverFromFailure(PortRecord* port)
         return FALSE;
     }
     if (!ReportTransmissionError(port)) {
-        CancelJob(port);
+        CancelSpoolerJob(port);
         return FALSE;
     }
     return TRUE;
@@ -86,16 +68,13 @@ BOOL RawConnect(PortRecord* port)
     remote.sin_port = htons(raw->portNumber);
     if (!ResolveHost(raw->host, &remote.sin_addr))
         return FALSE;
-    sockaddr_in local = AnyLocalAddress();
+    sockaddr_in local = AnyLocalAddress(0);
     for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
         if (attempt > 0)
             Sleep(g_timing.rawConnectPause);
-        raw->connection = socket(AF_INET, SOCK_STREAM, 0);
-        if (raw->connection == INVALID_SOCKET) {
-            CatalogueMessageBox(nullptr, MESSAGE_CATALOGUE, MESSAGE_SECTION, "IDS_WINSOCK_ERROR", "TITLE",
-                                MB_ICONEXCLAMATION | MB_OK, ArgNone());
+        raw->connection = OpenStreamSocket();
+        if (raw->connection == INVALID_SOCKET)
             return FALSE;
-        }
         if (ConnectStream(raw->connection, &local, &remote))
             return TRUE;
         int error = WSAGetLastError();

@@ -13,7 +13,6 @@
 
 namespace {
 
-const DWORD kPieceSize = 262144;
 const int kDrainBufferSize = 1024;
 const int kAddressLength = 16; // an IPv4 socket address
 
@@ -183,6 +182,24 @@ bool ResolveHost(const char* host, in_addr* address)
     return true;
 }
 
+sockaddr_in AnyLocalAddress(WORD localPort)
+{
+    sockaddr_in local;
+    memset(&local, 0, sizeof local);
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = htons(localPort);
+    return local;
+}
+
+SOCKET OpenStreamSocket()
+{
+    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+    if (s == INVALID_SOCKET)
+        ShowWarningMessage("IDS_WINSOCK_ERROR");
+    return s;
+}
+
 BOOL ConnectStream(SOCKET s, const sockaddr_in* local, const sockaddr_in* remote)
 {
     if (local && bind(s, reinterpret_cast<const sockaddr*>(local), kAddressLength) != 0)
@@ -284,8 +301,8 @@ DWORD ReceiveUntilClosed(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacit
 BOOL SendAll(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD* sent, BOOL watchCancel)
 {
     BOOL ok = TRUE;
-    for (DWORD offset = 0; ok && offset < length; offset += kPieceSize) {
-        DWORD piece = length - offset < kPieceSize ? length - offset : kPieceSize;
+    for (DWORD offset = 0; ok && offset < length; offset += kSendPieceMax) {
+        DWORD piece = length - offset < kSendPieceMax ? length - offset : kSendPieceMax;
         ok = SendWithTimeout(port, s, data + offset, piece, sent, watchCancel);
     }
     return ok;
@@ -321,11 +338,7 @@ BOOL OpenDatagramSocket(SOCKET* s, WORD localPort)
     *s = socket(AF_INET, SOCK_DGRAM, 0);
     if (*s == INVALID_SOCKET)
         return FALSE;
-    sockaddr_in local;
-    memset(&local, 0, sizeof local);
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = htons(localPort);
+    sockaddr_in local = AnyLocalAddress(localPort);
     BOOL broadcast = TRUE;
     return bind(*s, reinterpret_cast<const sockaddr*>(&local), kAddressLength) == 0 &&
            setsockopt(*s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast), sizeof broadcast) == 0;

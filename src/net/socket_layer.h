@@ -7,6 +7,10 @@
 
 #include "monitor/port_record.h"
 
+// The largest piece SendAll hands to one SendWithTimeout: under Wine every
+// socket call is a round trip to the server.
+const DWORD kSendPieceMax = 262144;
+
 // Modes of CloseConnection.
 enum CloseMode : DWORD {
     CLOSE_GRACEFUL = 0,
@@ -17,6 +21,13 @@ enum CloseMode : DWORD {
 
 // Resolves a dotted IPv4 address or a host name; false when it cannot.
 bool ResolveHost(const char* host, in_addr* address);
+
+// The address "any local interface, port `localPort`" (0: any port).
+sockaddr_in AnyLocalAddress(WORD localPort);
+
+// A new TCP socket; INVALID_SOCKET, after the Winsock warning box
+// (IDS_WINSOCK_ERROR), when none can be made.
+SOCKET OpenStreamSocket();
 
 // Binds to `local` when given, connects (blocking) to `remote`, then makes the
 // socket non-blocking. FALSE on failure; the caller reads WSAGetLastError.
@@ -35,16 +46,13 @@ BOOL SendWithTimeout(PortRecord* port, SOCKET s, const BYTE* data, DWORD length,
 // failure (error code 1 or 2 as above; unchanged on cancellation).
 DWORD ReceiveWithTimeout(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, BOOL watchCancel);
 
-// The code ReceiveUntilClosed leaves when the peer closed cleanly. Its reader
-// turns it into the end of the body at once; it never reaches the reporter.
-const DWORD ERR_PEER_CLOSED = 3;
-
 // As ReceiveWithTimeout, but a peer that has closed cleanly ends the receive
 // at once with ERR_PEER_CLOSED (an HTTP response without a length ends that
 // way); a reset is code 1 as above.
 DWORD ReceiveUntilClosed(PortRecord* port, SOCKET s, BYTE* buffer, DWORD capacity, BOOL watchCancel);
 
-// SendWithTimeout in pieces of at most 16384 bytes; length 0 succeeds at once.
+// SendWithTimeout in pieces of up to 256 KiB (kSendPieceMax bytes); length 0
+// succeeds at once.
 BOOL SendAll(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD* sent, BOOL watchCancel);
 
 // Closes *connection (graceful or abort, see CloseMode) and sets it to

@@ -58,26 +58,36 @@ void ReadInstallPath(char* buffer, DWORD size)
     CopyIfFits(value, buffer, size);
 }
 
-char* CataloguePath(const char* fileName, char* buffer, DWORD size)
+InstallFileResult InstallPathFile(const char* fileName, char* path, DWORD size)
 {
-    if (!buffer || size == 0)
-        return buffer;
-    buffer[0] = '\0';
     char directory[kInstallPathBytes + 1] = "";
     ReadInstallPath(directory, sizeof directory);
     // Trailing backslashes are dropped so that exactly one separates the
-    // directory from the file name. A directory made only of backslashes (or
-    // none at all) names no catalogue: it would point at the drive root, and
-    // a bare file name would be looked up in the system's own directory.
+    // directory from the file name.
     size_t length = strlen(directory);
     while (length > 0 && directory[length - 1] == '\\')
         --length;
     size_t nameLength = fileName ? strlen(fileName) : 0;
-    if (length == 0 || nameLength == 0 || length + 1 + nameLength >= size)
+    size_t total = length ? length + 1 + nameLength : nameLength;
+    if (!path || total >= size) {
+        if (path && size)
+            path[0] = '\0';
+        return INSTALL_FILE_TOO_LONG;
+    }
+    if (length) {
+        memcpy(path, directory, length);
+        path[length] = '\\';
+    }
+    memcpy(path + total - nameLength, fileName ? fileName : "", nameLength + 1);
+    return length ? INSTALL_FILE_JOINED : INSTALL_FILE_BARE;
+}
+
+char* CataloguePath(const char* fileName, char* buffer, DWORD size)
+{
+    if (!buffer || size == 0)
         return buffer;
-    memcpy(buffer, directory, length);
-    buffer[length] = '\\';
-    memcpy(buffer + length + 1, fileName, nameLength + 1);
+    if (!fileName || !fileName[0] || InstallPathFile(fileName, buffer, size) != INSTALL_FILE_JOINED)
+        buffer[0] = '\0';
     return buffer;
 }
 

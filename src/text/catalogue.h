@@ -12,8 +12,21 @@
 // InstallPath of the monitor key into `buffer`; unchanged when unreadable.
 void ReadInstallPath(char* buffer, DWORD size);
 
+// What InstallPathFile made.
+enum InstallFileResult {
+    INSTALL_FILE_JOINED,   // "<installation directory>\<file name>"
+    INSTALL_FILE_BARE,     // no usable InstallPath: the bare file name
+    INSTALL_FILE_TOO_LONG, // it does not fit: `path` is empty
+};
+// The file `fileName` in the installation directory: InstallPath of the
+// monitor key without its trailing backslashes, one backslash, the name.
+// InstallPath missing, unreadable, empty or only backslashes (the drive
+// root) gives the bare file name.
+InstallFileResult InstallPathFile(const char* fileName, char* path, DWORD size);
+
 // Installation directory, one backslash, `fileName`. Gives an empty text (no
-// catalogue) when InstallPath is missing, empty or the path does not fit.
+// catalogue) when InstallPath is missing, empty or the path does not fit: a
+// bare file name would be looked up in the system's own directory.
 char* CataloguePath(const char* fileName, char* buffer, DWORD size);
 
 // [section] key of the catalogue file (default empty), escape-expanded and,

@@ -131,14 +131,14 @@ TEST(IppPolicyTest, Decisions)
 {
     // Only 2xx is success; only 401 asks for credentials.
     for (uint32_t status : {199u, 200u, 299u, 300u, 401u, 403u})
-        EXPECT_EQ(status / 100 == 2 ? 0 : status == 401 ? IPP_ERR_NOT_AUTHENTICATED : IPP_ERR_UNUSABLE,
+        EXPECT_EQ(status / 100 == 2 ? 0 : status == 401 ? ERR_IPP_NOT_AUTHENTICATED : ERR_IPP_SEND,
                   HttpStatusError(status)) << status;
-    uint32_t lost = IPP_ERR_CONNECTION_LOST, fine = 0;
+    uint32_t lost = ERR_CONNECTION_LOST, fine = 0;
     EXPECT_FALSE(QueryPrinterOutcome(IPP_QUERY_CHECK, true, 0, &fine)) << "a check that finds the printer not accepting";
-    EXPECT_EQ(IPP_ERR_NOT_ACCEPTING, fine);
+    EXPECT_EQ(ERR_IPP_NOT_ACCEPTING, fine);
     EXPECT_TRUE(QueryPrinterOutcome(IPP_QUERY_STATUS, true, 0, &lost)) << "only the check before a job asks";
     EXPECT_FALSE(QueryPrinterOutcome(IPP_QUERY_MODEL, false, 1, &lost));
-    EXPECT_EQ(IPP_ERR_UNREACHABLE, lost);
+    EXPECT_EQ(ERR_UNREACHABLE, lost);
 
     // A processing printer prints and shows "processing" unless it reports an
     // error or is offline; a stopped one prints and is watched only with an
@@ -146,20 +146,20 @@ TEST(IppPolicyTest, Decisions)
     const uint16_t warning = IPP_SEVERITY_WARNING, error = IPP_SEVERITY_ERROR;
     EXPECT_TRUE(DecidePrinterCheck(true, 0, 0, PRINTER_FLAG_PAPER_OUT).go);
     EXPECT_EQ(PRINTER_FLAG_PAPER_OUT, DecidePrinterCheck(true, 0, 0, PRINTER_FLAG_PAPER_OUT).printerStatus);
-    EXPECT_EQ(PRINTER_FLAG_PROCESSING, DecidePrinterCheck(false, IPP_ERR_PROCESSING, warning, 0).printerStatus);
-    EXPECT_EQ(0u, DecidePrinterCheck(false, IPP_ERR_PROCESSING, error, 0).printerStatus);
-    EXPECT_EQ(PRINTER_FLAG_OFFLINE, DecidePrinterCheck(false, IPP_ERR_PROCESSING, 0, PRINTER_FLAG_OFFLINE).printerStatus);
-    EXPECT_TRUE(DecidePrinterCheck(false, IPP_ERR_PROCESSING, error, 0).go);
-    EXPECT_TRUE(DecidePrinterCheck(false, IPP_ERR_STOPPED, error, 0).startWatcher);
-    EXPECT_FALSE(DecidePrinterCheck(false, IPP_ERR_STOPPED, IPP_SEVERITY_REPORT, 0).startWatcher);
-    EXPECT_TRUE(DecidePrinterCheck(false, IPP_ERR_STOPPED, 0, 0).go);
-    EXPECT_TRUE(DecidePrinterCheck(false, IPP_ERR_NOT_ACCEPTING, 0, 0).pauseNotAccepting);
-    EXPECT_FALSE(DecidePrinterCheck(false, IPP_ERR_NOT_ACCEPTING, 0, 0).go);
-    EXPECT_EQ(IPP_ERR_NO_ANSWER, DecidePrinterCheck(false, IPP_ERR_TIMEOUT, 0, 0).errorCode);
-    EXPECT_EQ(IPP_ERR_UNREACHABLE, DecidePrinterCheck(false, 0, 0, 0).errorCode);
-    EXPECT_FALSE(DecidePrinterCheck(false, IPP_ERR_UNUSABLE, 0, 0).go);
-    EXPECT_EQ(IPP_ERR_NO_ANSWER, FailedResponseError(IPP_ERR_TIMEOUT));
-    EXPECT_EQ(IPP_ERR_UNUSABLE, FailedResponseError(0));
-    EXPECT_TRUE(ConnectionTestAnswered(false, IPP_ERR_NOT_AUTHENTICATED));
-    EXPECT_FALSE(ConnectionTestAnswered(false, IPP_ERR_UNUSABLE));
+    EXPECT_EQ(PRINTER_FLAG_PROCESSING, DecidePrinterCheck(false, ERR_IPP_PRINTER_NOT_READY, warning, 0).printerStatus);
+    EXPECT_EQ(0u, DecidePrinterCheck(false, ERR_IPP_PRINTER_NOT_READY, error, 0).printerStatus);
+    EXPECT_EQ(PRINTER_FLAG_OFFLINE, DecidePrinterCheck(false, ERR_IPP_PRINTER_NOT_READY, 0, PRINTER_FLAG_OFFLINE).printerStatus);
+    EXPECT_TRUE(DecidePrinterCheck(false, ERR_IPP_PRINTER_NOT_READY, error, 0).go);
+    EXPECT_TRUE(DecidePrinterCheck(false, ERR_IPP_PRINTER_STOPPED, error, 0).startWatcher);
+    EXPECT_FALSE(DecidePrinterCheck(false, ERR_IPP_PRINTER_STOPPED, IPP_SEVERITY_REPORT, 0).startWatcher);
+    EXPECT_TRUE(DecidePrinterCheck(false, ERR_IPP_PRINTER_STOPPED, 0, 0).go);
+    EXPECT_TRUE(DecidePrinterCheck(false, ERR_IPP_NOT_ACCEPTING, 0, 0).pauseNotAccepting);
+    EXPECT_FALSE(DecidePrinterCheck(false, ERR_IPP_NOT_ACCEPTING, 0, 0).go);
+    EXPECT_EQ(ERR_IPP_NO_ANSWER, DecidePrinterCheck(false, ERR_TIMEOUT, 0, 0).errorCode);
+    EXPECT_EQ(ERR_UNREACHABLE, DecidePrinterCheck(false, 0, 0, 0).errorCode);
+    EXPECT_FALSE(DecidePrinterCheck(false, ERR_IPP_SEND, 0, 0).go);
+    EXPECT_EQ(ERR_IPP_NO_ANSWER, FailedResponseError(ERR_TIMEOUT));
+    EXPECT_EQ(ERR_IPP_SEND, FailedResponseError(0));
+    EXPECT_TRUE(ConnectionTestAnswered(false, ERR_IPP_NOT_AUTHENTICATED));
+    EXPECT_FALSE(ConnectionTestAnswered(false, ERR_IPP_SEND));
 }

@@ -145,8 +145,8 @@ struct ErrorReporter : PortFixture {
 // Silent codes, and reconnecting ports, retry at once where sending stopped.
 TEST_F(ErrorReporter, SilentCodesAndReconnectingPortsRetryWithoutAWord)
 {
-    const std::pair<DWORD, DWORD> cases[] = {{ERR_IPP_RETRY_SILENT, 0}, {ERR_IPP_RETRY_SILENT_2, 0},
-                                             {ERR_LPR_RETRY_SILENT, 0}, {ERR_IPP_TIMEOUT, 1},
+    const std::pair<DWORD, DWORD> cases[] = {{ERR_UNREACHABLE, 0}, {ERR_IPP_NOT_ACCEPTING, 0},
+                                             {ERR_LPR_NOT_OPENED, 0}, {ERR_IPP_CONNECT_FAILED, 1},
                                              {ERR_LPR_RECONNECT, 1},    {ERR_RAW_RECONNECT, 1}}; // code, reconnect
     for (const auto& c : cases) {
         port->reconnect = c.second;
@@ -364,8 +364,8 @@ TEST_F(ErrorReporter, MessageBoxesForEachCode)
         {ERR_LPR_RECONNECT, restart, IDRETRY, false, true}, {ERR_RAW_RECONNECT, restart, IDRETRY, false, true},
         {ERR_LPR_ACK, restart, IDRETRY, false, true},       {0, restart, IDCANCEL, false, true},
         {0x0509, restart, IDRETRY, false, true},
-        {ERR_IPP_TIMEOUT, "Fixture no answer", IDRETRY, false, false},
-        {ERR_IPP_TIMEOUT, "Fixture no answer", IDCANCEL, false, false},
+        {ERR_IPP_CONNECT_FAILED, "Fixture no answer", IDRETRY, false, false},
+        {ERR_IPP_CONNECT_FAILED, "Fixture no answer", IDCANCEL, false, false},
         {ERR_CONNECTION_LOST, "Fixture send error", IDOK, true, false},
         {ERR_IPP_SEND, "Fixture send error", IDOK, true, false},
         {0x0401, "Fixture forbidden", IDOK, true, false},
@@ -376,7 +376,7 @@ TEST_F(ErrorReporter, MessageBoxesForEachCode)
         {ERR_SMTP_SERVER_ERROR, "Fixture SMTP error", IDOK, false, false},
         {ERR_SMTP_PROTOCOL, "Fixture SMTP protocol", IDOK, false, false},
         {ERR_SMTP_ADDRESS, "Fixture SMTP address", IDOK, false, false},
-        {ERR_SMTP_PROTOCOL_2, "Fixture SMTP protocol", IDOK, false, false},
+        {ERR_SMTP_OTHER, "Fixture SMTP protocol", IDOK, false, false},
         {ERR_SMTP_AUTH, "Fixture not authorised", IDOK, false, false},
         {ERR_SMTP_OVER_DIVISION, "Fixture SMTP division", IDOK, false, false}};
     for (const Case& c : cases) {

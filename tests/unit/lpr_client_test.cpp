@@ -75,7 +75,7 @@ TEST_F(LprClientTest, BusyReservedPortsFailWithoutNonRfcPortsAndFallBackWithThem
     DWORD start = GetTickCount();
     EXPECT_FALSE(LprOpenJob(port));
     EXPECT_GE(GetTickCount() - start, 10 * g_timing.lprLocalPortPause) << "eleven attempts, spaced";
-    EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_LPR_RETRY_SILENT));
+    EXPECT_EQ(port->errorCode, static_cast<DWORD>(ERR_LPR_NOT_OPENED));
     EXPECT_EQ(LprOf(port)->connection, INVALID_SOCKET);
 
     LprOf(port)->nonRfcPorts = 1;
@@ -106,8 +106,8 @@ TEST_F(LprClientTest, EachRefusedStepHasItsErrorCode)
     const struct {
         const char* step;
         DWORD code;
-    } cases[] = {{"receive-job", ERR_LPR_QUEUE}, {"control-command", ERR_LPR_RETRY_SILENT},
-                 {"control-file", ERR_LPR_RETRY_SILENT}, {"data-command", ERR_LPR_RETRY_SILENT}};
+    } cases[] = {{"receive-job", ERR_LPR_QUEUE}, {"control-command", ERR_LPR_NOT_OPENED},
+                 {"control-file", ERR_LPR_NOT_OPENED}, {"data-command", ERR_LPR_NOT_OPENED}};
     MakeLprPort(3);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.step);

@@ -38,12 +38,12 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 #include <vector>
 
+#include "codec/parse_number.h"
 #include "codec/password_codec.h"
 #include "mail/mail_params.h"
 #include "sendmail/mail_encoding.h"
@@ -81,8 +81,8 @@ DWORD TimeoutMs()
     DWORD length = GetEnvironmentVariableA("SENDMAIL_TIMEOUT_MS", text, sizeof text);
     if (length == 0 || length >= sizeof text)
         return kDefaultTimeoutMs;
-    unsigned long value = strtoul(text, nullptr, 10);
-    return value ? static_cast<DWORD>(value) : kDefaultTimeoutMs;
+    int32_t value = ParseNumber(text, 10);
+    return value > 0 ? static_cast<DWORD>(value) : kDefaultTimeoutMs;
 }
 
 std::string HeloName()
@@ -121,21 +121,21 @@ DWORD ReadJob(const char* spoolPath, Job* job)
     if (!MailParamsPath(spoolPath, paramsPath, sizeof paramsPath) || !ReadWholeFile(paramsPath, &image) ||
         !ReadMailParams(reinterpret_cast<const uint8_t*>(image.data()), image.size(), &job->params) ||
         !ReadWholeFile(spoolPath, &job->spool))
-        return MAILER_OTHER;
+        return ERR_SMTP_OTHER;
     SecureZeroMemory(&image[0], image.size());
     job->recipients = SplitRecipients(job->params.toAddr);
     bool usable = !job->recipients.empty() && UsableAddress(job->params.fromAddr);
     for (const std::string& to : job->recipients)
         usable = usable && UsableAddress(to);
     if (!usable)
-        return MAILER_ADDRESS;
+        return ERR_SMTP_ADDRESS;
     char password[sizeof job->params.authPass];
     memcpy(password, job->params.authPass, sizeof password);
     UnscramblePassword(password);
     job->password = password;
     SecureZeroMemory(password, sizeof password);
     SecureZeroMemory(job->params.authPass, sizeof job->params.authPass);
-    return MAILER_SENT;
+    return ERR_NONE;
 }
 
 // How many parts the job goes in; 0 when there would be too many.
@@ -175,7 +175,7 @@ DWORD SendJob(const Job& job, DWORD timeoutMs)
     size_t partBytes = 0;
     size_t parts = PartCount(p, job.spool.size(), &partBytes);
     if (parts == 0)
-        return MAILER_TOO_MANY_PARTS;
+        return ERR_SMTP_OVER_DIVISION;
     MimeInput input = {};
     input.charCode = p.charCode;
     input.fromName = SourceCharsetText(p.fromName, p.charCode);
@@ -187,9 +187,9 @@ DWORD SendJob(const Job& job, DWORD timeoutMs)
     SmtpSession session;
     session.timeoutMs = timeoutMs;
     DWORD code = SmtpOpen(&session, p.smtpServer, kSmtpPort, HeloName().c_str());
-    if (code == MAILER_SENT && p.authType == kAuthRequired)
+    if (code == ERR_NONE && p.authType == kAuthRequired)
         code = SmtpAuthenticate(&session, p.authId, job.password);
-    for (size_t part = 1; code == MAILER_SENT && part <= parts; ++part) {
+    for (size_t part = 1; code == ERR_NONE && part <= parts; ++part) {
         size_t offset = (part - 1) * partBytes;
         input.subject = PartSubject(subject, part, parts);
         input.date = DateNow();
@@ -199,7 +199,7 @@ DWORD SendJob(const Job& job, DWORD timeoutMs)
         input.attachmentSize = job.spool.size() - offset < partBytes ? job.spool.size() - offset : partBytes;
         code = SmtpSendMail(&session, p.fromAddr, job.recipients, DotStuff(BuildMimeMessage(input)));
     }
-    if (code != MAILER_SENT)
+    if (code != ERR_NONE)
         fprintf(stderr, "Sendmail: not sent (%lu): %s\n", static_cast<unsigned long>(code), session.lastReply.c_str());
     SmtpClose(&session);
     return code;
@@ -212,15 +212,15 @@ int main()
     char spoolPath[MAX_PATH + 1];
     char monitorName[512];
     if (!ParseMailerCommandLine(GetCommandLineA(), spoolPath, sizeof spoolPath, monitorName, sizeof monitorName))
-        return MAILER_QUIET;
+        return ERR_UNREACHABLE;
     Job* job = new (std::nothrow) Job();
     if (!job)
-        return MAILER_OTHER;
+        return ERR_SMTP_OTHER;
     DWORD code = ReadJob(spoolPath, job);
     WSADATA wsa;
-    if (code == MAILER_SENT && WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
-        code = MAILER_OTHER;
-    else if (code == MAILER_SENT) {
+    if (code == ERR_NONE && WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
+        code = ERR_SMTP_OTHER;
+    else if (code == ERR_NONE) {
         code = SendJob(*job, TimeoutMs());
         WSACleanup();
     }

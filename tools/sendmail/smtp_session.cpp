@@ -107,19 +107,19 @@ bool Positive(const Reply& reply)
 DWORD AddressFailure(const Reply& reply)
 {
     if (reply.code == 0)
-        return MAILER_NO_SERVER;
+        return ERR_SMTP_SERVER_NONE;
     if (reply.code == 530)
-        return MAILER_AUTH;
+        return ERR_SMTP_AUTH;
     if (reply.code == 550 || reply.code == 551 || reply.code == 553 || reply.code == 501)
-        return MAILER_ADDRESS;
-    return MAILER_SERVER_ERROR;
+        return ERR_SMTP_ADDRESS;
+    return ERR_SMTP_SERVER_ERROR;
 }
 
 DWORD AuthFailure(const Reply& reply)
 {
     if (reply.code == 0)
-        return MAILER_NO_SERVER;
-    return reply.code >= 500 ? MAILER_AUTH : MAILER_SERVER_ERROR;
+        return ERR_SMTP_SERVER_NONE;
+    return reply.code >= 500 ? ERR_SMTP_AUTH : ERR_SMTP_SERVER_ERROR;
 }
 
 void NoteCapabilities(SmtpSession* session, const Reply& reply)
@@ -147,13 +147,13 @@ DWORD Connect(SmtpSession* session, const char* host, WORD port)
         hostent* entry = gethostbyname(host);
         if (!entry || entry->h_addrtype != AF_INET || !entry->h_addr_list[0]) {
             session->lastReply = "cannot resolve the server's name";
-            return MAILER_NO_SERVER;
+            return ERR_SMTP_SERVER_NONE;
         }
         memcpy(&address.sin_addr, entry->h_addr_list[0], sizeof address.sin_addr);
     }
     session->socket = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (session->socket == INVALID_SOCKET)
-        return MAILER_OTHER;
+        return ERR_SMTP_OTHER;
     u_long nonBlocking = 1;
     ioctlsocket(session->socket, FIONBIO, &nonBlocking);
     int result = connect(session->socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
@@ -167,9 +167,9 @@ DWORD Connect(SmtpSession* session, const char* host, WORD port)
     ioctlsocket(session->socket, FIONBIO, &nonBlocking);
     if (!connected) {
         session->lastReply = "no connection to the server";
-        return MAILER_NO_SERVER;
+        return ERR_SMTP_SERVER_NONE;
     }
-    return MAILER_SENT;
+    return ERR_NONE;
 }
 
 } // namespace
@@ -177,21 +177,21 @@ DWORD Connect(SmtpSession* session, const char* host, WORD port)
 DWORD SmtpOpen(SmtpSession* session, const char* host, WORD port, const char* heloName)
 {
     DWORD code = Connect(session, host, port);
-    if (code != MAILER_SENT)
+    if (code != ERR_NONE)
         return code;
     Reply greeting = ReadReply(session, session->timeoutMs);
     if (greeting.code == 0)
-        return MAILER_NO_SERVER;
+        return ERR_SMTP_SERVER_NONE;
     if (greeting.code != 220)
-        return MAILER_SERVER_ERROR;
+        return ERR_SMTP_SERVER_ERROR;
     Reply hello = Command(session, std::string("EHLO ") + heloName);
     if (hello.code >= 500)
         hello = Command(session, std::string("HELO ") + heloName);
     else
         NoteCapabilities(session, hello);
     if (hello.code == 0)
-        return MAILER_NO_SERVER;
-    return hello.code == 250 ? MAILER_SENT : MAILER_SERVER_ERROR;
+        return ERR_SMTP_SERVER_NONE;
+    return hello.code == 250 ? ERR_NONE : ERR_SMTP_SERVER_ERROR;
 }
 
 DWORD SmtpAuthenticate(SmtpSession* session, const std::string& id, const std::string& password)
@@ -209,10 +209,10 @@ DWORD SmtpAuthenticate(SmtpSession* session, const std::string& id, const std::s
             reply = Command(session, Base64(password));
     } else {
         session->lastReply = "the server offers no AUTH PLAIN or LOGIN";
-        return MAILER_AUTH;
+        return ERR_SMTP_AUTH;
     }
     if (reply.code == 235)
-        return MAILER_SENT;
+        return ERR_NONE;
     return AuthFailure(reply);
 }
 
@@ -234,17 +234,17 @@ DWORD SmtpSendMail(SmtpSession* session, const std::string& from, const std::vec
     }
     reply = Command(session, "DATA");
     if (reply.code == 0)
-        return MAILER_NO_SERVER;
+        return ERR_SMTP_SERVER_NONE;
     if (reply.code != 354)
-        return MAILER_SERVER_ERROR;
+        return ERR_SMTP_SERVER_ERROR;
     if (!SendText(session, payload)) {
         session->lastReply = "the connection failed while the mail was sent";
-        return MAILER_SEND_ERROR;
+        return ERR_SMTP_PROTOCOL;
     }
     reply = ReadReply(session, session->timeoutMs);
     if (reply.code == 0)
-        return MAILER_SEND_ERROR;
-    return reply.code == 250 ? MAILER_SENT : MAILER_SERVER_ERROR;
+        return ERR_SMTP_PROTOCOL;
+    return reply.code == 250 ? ERR_NONE : ERR_SMTP_SERVER_ERROR;
 }
 
 void SmtpClose(SmtpSession* session)

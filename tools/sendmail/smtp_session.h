@@ -1,7 +1,7 @@
 // The SMTP dialogue of the mailer over Winsock: connect, greeting, EHLO (HELO
 // when EHLO is refused), AUTH PLAIN or LOGIN, and one mail transaction per
-// message. Every step returns a mailer exit code (MailerExit): 0 when it
-// went well. Every read waits at most the session's time-out.
+// message. Every step returns a mailer exit code (monitor/error_codes.h):
+// ERR_NONE when it went well. Every read waits at most the session's time-out.
 #pragma once
 
 #include <winsock2.h>

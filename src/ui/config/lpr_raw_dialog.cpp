@@ -9,12 +9,13 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codec/parse_number.h"
 #include "monitor/config_store.h"
 #include "monitor/dialog_box.h"
 #include "monitor/error_dialogs.h"
 #include "monitor/monitor.h"
-#include "monitor/monitor_name.h"
 #include "monitor/port_admin.h"
+#include "monitor/port_defaults.h"
 #include "resource.h"
 #include "text/catalogue.h"
 
@@ -35,7 +36,6 @@ namespace {
 const int kTimeoutChars = 4;
 const DWORD kMsPerSecond = 1000;
 const DWORD kCataloguePathSize = MAX_PATH + 32;
-const size_t kPortKeySize = kMonitorKeySize + 257;
 // Title: catalogue caption, " - ", port name (names are cut to fit).
 const size_t kTitleSize = 1024;
 
@@ -101,8 +101,12 @@ bool ReadTimeoutSeconds(HWND dialog, DWORD* seconds)
     if (GetWindowTextLengthA(edit) >= static_cast<int>(sizeof text))
         return false;
     GetWindowTextA(edit, text, sizeof text);
-    return ParseUnsignedStrict(text, seconds) && *seconds >= kConfigMinTimeoutSeconds &&
-           *seconds <= kConfigMaxTimeoutSeconds;
+    uint64_t number = 0;
+    if (!ParseStrictNumber(text, strlen(text), 10, kConfigMaxTimeoutSeconds, &number) ||
+        number < kConfigMinTimeoutSeconds)
+        return false;
+    *seconds = static_cast<DWORD>(number);
+    return true;
 }
 
 // Writes both time-outs and the reconnect switch to the port key; FALSE when
@@ -110,14 +114,13 @@ bool ReadTimeoutSeconds(HWND dialog, DWORD* seconds)
 BOOL SaveSettings(const char* portName, DWORD timeoutMs, DWORD reconnect)
 {
     char portKey[kPortKeySize];
-    if (!g_monitor.portsKey[0] || strchr(portName, '\\') ||
-        !BuildPortKey(g_monitor.portsKey, portName, portKey, sizeof portKey))
+    if (!MakePortKey(portName, portKey, sizeof portKey))
         return FALSE;
     const DWORD size = sizeof(DWORD);
     const DWORD type = REG_DWORD;
-    BOOL saved = SetRegValue(portKey, "CmdTmout", &timeoutMs, &size, &type);
-    saved = SetRegValue(portKey, "DatTmout", &timeoutMs, &size, &type) && saved;
-    saved = SetRegValue(portKey, "Reconnection", &reconnect, &size, &type) && saved;
+    BOOL saved = SetRegValue(portKey, kValueCmdTmout, &timeoutMs, &size, &type);
+    saved = SetRegValue(portKey, kValueDatTmout, &timeoutMs, &size, &type) && saved;
+    saved = SetRegValue(portKey, kValueReconnection, &reconnect, &size, &type) && saved;
     return saved;
 }
 
@@ -178,23 +181,6 @@ INT_PTR ConfigDialogMessage(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 }
 
 } // namespace
-
-bool ParseUnsignedStrict(const char* text, DWORD* value)
-{
-    if (!text || !*text)
-        return false;
-    DWORD result = 0;
-    for (const char* c = text; *c; ++c) {
-        if (*c < '0' || *c > '9')
-            return false;
-        DWORD digit = static_cast<DWORD>(*c - '0');
-        if (result > (0xFFFFFFFFu - digit) / 10)
-            return false;
-        result = result * 10 + digit;
-    }
-    *value = result;
-    return true;
-}
 
 INT_PTR CALLBACK LprConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam)
 {

@@ -24,6 +24,3 @@ INT_PTR RunLprRawConfigDialog(HWND owner, const char* name, DWORD protocol);
 // WM_INITDIALOG is the dialog's run (see RunLprRawConfigDialog).
 INT_PTR CALLBACK LprConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK RawConfigDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-
-// Decimal digits only, at least one, within 32 bits; false otherwise.
-bool ParseUnsignedStrict(const char* text, DWORD* value);
