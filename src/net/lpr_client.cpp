@@ -229,7 +229,11 @@ BOOL StartReceiveJob(PortRecord* port, LprSettings* lpr)
             port->errorCode = ERR_LPR_NOT_OPENED;
         return FALSE;
     }
-    return SendReceiveJob(port, command, length);
+    if (SendReceiveJob(port, command, length))
+        return TRUE;
+    if (port->errorCode != ERR_LPR_QUEUE)
+        port->errorCode = ERR_LPR_NOT_OPENED;
+    return FALSE;
 }
 
 // A job without data: the queue is asked to receive a job and then told to
@@ -238,12 +242,11 @@ BOOL StartReceiveJob(PortRecord* port, LprSettings* lpr)
 // length 0 until the connection closes).
 BOOL CheckQueueForEmptyJob(PortRecord* port, LprSettings* lpr)
 {
-    BOOL ok = StartReceiveJob(port, lpr);
-    if (ok) {
-        DWORD sent = 0;
-        ok = SendAll(port, lpr->connection, reinterpret_cast<const BYTE*>(kLprAbortJob), 2, &sent, TRUE);
-    }
-    if (!ok && port->errorCode != ERR_LPR_QUEUE)
+    if (!StartReceiveJob(port, lpr))
+        return FALSE;
+    DWORD sent = 0;
+    BOOL ok = SendAll(port, lpr->connection, reinterpret_cast<const BYTE*>(kLprAbortJob), 2, &sent, TRUE);
+    if (!ok)
         port->errorCode = ERR_LPR_NOT_OPENED;
     CloseConnection(port, &lpr->connection, ok ? CLOSE_GRACEFUL : CLOSE_ABORT);
     return ok;
@@ -259,7 +262,9 @@ BOOL LprOpenJob(PortRecord* port)
     HeaderNames names;
     LocalHostName(names.host, sizeof names.host);
     names.number = LprJobNumber(port->jobId);
-    BOOL ok = StartReceiveJob(port, lpr) && SendControlFile(port, names) && SendDataFileCommand(port, lpr, names);
+    if (!StartReceiveJob(port, lpr))
+        return FALSE;
+    BOOL ok = SendControlFile(port, names) && SendDataFileCommand(port, lpr, names);
     if (ok) {
         MonitorLock();
         SetPortFlags(port, PORT_TRANSFER_STARTED);

@@ -128,6 +128,9 @@ class Conn:
         if not code:
             return False
         line = self.read_line().decode("latin-1")
+        if code == b"\x01":  # abort job: nothing of it is kept
+            self.record["aborted"] = True
+            return False
         count_text, _, name = line.partition(" ")
         count = int(count_text)
         if code == b"\x02":

@@ -153,8 +153,13 @@ TEST_F(LprClientTest, LiveConnectionIsResetWhenTheJobOpensAgainOrANewJobStarts)
     ASSERT_TRUE(StartDocPort(port, printer, job, 1, reinterpret_cast<BYTE*>(&info)));
     EXPECT_EQ(LprOf(port)->connection, INVALID_SOCKET);
     EXPECT_EQ(JsonField(Record(server, 2), "ended"), "reset by client");
-    EXPECT_TRUE(EndDocPort(port)) << "an empty job sends nothing";
-    EXPECT_EQ(Connections(server), 2u);
+    // An empty job asks the queue to receive a job and aborts it at once.
+    EXPECT_TRUE(EndDocPort(port));
+    ASSERT_EQ(Connections(server), 3u);
+    std::string empty = Record(server, 3);
+    EXPECT_EQ(JsonField(empty, "aborted"), "true") << empty;
+    EXPECT_EQ(JsonField(empty, "control_name"), "") << empty;
+    EXPECT_EQ(JsonField(empty, "ended"), "closed by client") << empty;
 }
 
 TEST_F(LprClientTest, IncompleteDataFileIsResetWithoutTheClosingByte)

@@ -3,12 +3,16 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "codec/password_codec.h"
+#include "ipp/http_message.h"
+#include "monitor/port_defaults.h"
+#include "monitor/port_record.h"
 #include "spoolhost.h"
 
 namespace {
@@ -91,64 +95,58 @@ bool ParsePortNumber(const std::string& text, DWORD* number)
 // --lpr HOST QUEUE [--port N] [--no-byte-count]
 bool LprValues(const std::vector<std::string>& a, NewPortDefinition* definition)
 {
-    DWORD port = 515, noByteCount = 0;
+    DWORD port = NewPortNumber(PROTOCOL_LPR, kValuePortNum);
     if (a.size() < 2 || a[0].empty() || a[0].size() > kHostChars || a[1].empty() || a[1].size() > kQueueChars)
         return false;
     for (size_t i = 2; i < a.size(); ++i) {
         if (a[i] == "--no-byte-count")
-            noByteCount = 1;
+            definition->values.push_back(Dword(kValueNonByteCount, 1));
         else if (!(a[i] == "--port" && i + 1 < a.size() && ParsePortNumber(a[++i], &port)))
             return false;
     }
-    definition->values.insert(definition->values.end(), {Dword("CmdTmout", 900000), Dword("DatTmout", 900000), Text("HostName", a[0]),
-                                             Text("PortName", a[1]), Dword("PortNum", port), Dword("NonRFCPorts", 1)});
-    if (noByteCount)
-        definition->values.push_back(Dword("NonByteCount", 1));
+    definition->values.insert(definition->values.end(),
+                              {Text(kValueHostName, a[0]), Text(kValuePortName, a[1]), Dword(kValuePortNum, port)});
     return true;
 }
 
 // --raw HOST [PORT]
 bool RawValues(const std::vector<std::string>& a, NewPortDefinition* definition)
 {
-    DWORD port = 9100;
+    DWORD port = NewPortNumber(PROTOCOL_RAW, kValuePortNum);
     if (a.empty() || a.size() > 2 || a[0].empty() || a[0].size() > kHostChars || (a.size() == 2 && !ParsePortNumber(a[1], &port)))
         return false;
-    definition->values.insert(definition->values.end(),
-                        {Dword("CmdTmout", 900000), Dword("DatTmout", 900000), Text("HostName", a[0]), Dword("PortNum", port)});
+    definition->values.insert(definition->values.end(), {Text(kValueHostName, a[0]), Dword(kValuePortNum, port)});
     return true;
 }
 
 // --ipp URL [--chunked] [--max-chunk N] [--language L] [--proxy HOST PORT]
 bool IppValues(const std::vector<std::string>& a, NewPortDefinition* definition)
 {
-    DWORD chunked = 0, maxChunk = 4096, useProxy = 0, proxyPort = 0;
     ULONGLONG number = 0;
-    std::string language = "en-us", proxy;
+    DWORD proxyPort = 0;
     if (a.empty() || a[0].empty() || a[0].size() > kUrlChars)
         return false;
+    std::vector<PortValue>& values = definition->values;
+    values.push_back(Text(kValueUrl, a[0]));
     for (size_t i = 1; i < a.size(); ++i) {
         bool hasValue = i + 1 < a.size();
-        if (a[i] == "--chunked")
-            chunked = 1;
-        else if (a[i] == "--language" && hasValue && a[i + 1].size() <= kLanguageChars)
-            language = a[++i];
-        else if (a[i] == "--max-chunk" && hasValue && ParseCount(a[i + 1], &number) && number >= 1024 && number <= 16384) {
-            maxChunk = static_cast<DWORD>(number);
+        if (a[i] == "--chunked") {
+            values.push_back(Dword(kValueChunked, 1));
+        } else if (a[i] == "--language" && hasValue && a[i + 1].size() <= kLanguageChars) {
+            values.push_back(Text(kValueLanguage, a[++i]));
+        } else if (a[i] == "--max-chunk" && hasValue && ParseCount(a[i + 1], &number) && number >= kMaxChunkLow &&
+                   number <= kMaxChunkHigh) {
+            values.push_back(Dword(kValueMaxChunk, static_cast<DWORD>(number)));
             ++i;
         } else if (a[i] == "--proxy" && i + 2 < a.size() && !a[i + 1].empty() && a[i + 1].size() <= kUrlChars &&
                    ParsePortNumber(a[i + 2], &proxyPort)) {
-            proxy = a[i + 1];
-            useProxy = 1;
+            values.insert(values.end(), {Text(kValueProxyName, a[i + 1]), Dword(kValueProxyNum, proxyPort),
+                                         Dword(kValueUseProxy, 1)});
             i += 2;
         } else {
             return false;
         }
     }
-    definition->values.insert(definition->values.end(),
-                        {Dword("CmdTmout", 180000), Dword("DatTmout", 180000), Text("URL", a[0]), Dword("UseProxy", useProxy),
-                         Text("ProxyName", proxy), Dword("ProxyNum", proxyPort), Dword("Chunked", chunked), Dword("MaxChunk", maxChunk),
-                         Text("Language", language), Dword("Base64", 0), Text("UserName", ""),
-                         Text("PassWord", std::string(1, '\0'), REG_BINARY), Dword("JobSheets", 0)});
     return true;
 }
 
@@ -174,31 +172,38 @@ bool EmailValues(const std::vector<std::string>& a, NewPortDefinition* definitio
         }
     }
     definition->values.insert(definition->values.end(),
-                        {Text("SmtpServer", a[0]), Text("FromName", fromName), Text("FromAddr", a[1]), Text("ToAddr", a[2]),
-                         Text("Subject", subject, REG_BINARY), Text("Body", "", REG_BINARY), Text("Signature", "", REG_BINARY),
-                         Dword("NoPrint", 0), Dword("EditBody", 0), Dword("DivideFile", 0), Dword("DivideSize", 50),
-                         Dword("CharCode", 0), Text("AuthID", authId), Text("AuthPass", authPass, REG_BINARY),
-                         Dword("AuthType", authId.empty() ? 0 : 1)});
+                              {Text(kValueSmtpServer, a[0]), Text(kValueFromName, fromName), Text(kValueFromAddr, a[1]),
+                               Text(kValueToAddr, a[2]), Text(kValueSubject, subject, REG_BINARY), Text(kValueAuthId, authId),
+                               Text(kValueAuthPass, authPass, REG_BINARY), Dword(kValueAuthType, authId.empty() ? 0 : 1)});
     return true;
 }
 
-// The monitor-wide Reconnection that a new port takes over; 0 when absent.
-DWORD MonitorReconnection(const std::string& monitorKey)
+// The values of the new port in the monitor's order: each the command line's
+// choice, else what the monitor key gives, else the default; then the
+// command line's values the table does not hold (NonByteCount).
+std::vector<PortValue> NewPortValues(const std::string& monitorKey, const NewPortDefinition& definition)
 {
-    DWORD value = 0, size = sizeof value, type = REG_NONE;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, monitorKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return 0;
-    if (RegQueryValueExA(key, "Reconnection", nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof value)
-        value = 0;
-    RegCloseKey(key);
-    return value;
+    std::vector<PortValue> values, rest = definition.values;
+    PortValueDefault known;
+    for (size_t index = 0; NewPortValue(definition.protocol, index, &known); ++index) {
+        auto chosen = std::find_if(rest.begin(), rest.end(), [&](const PortValue& v) { return v.name == known.name; });
+        if (chosen != rest.end()) {
+            values.push_back(*chosen);
+            rest.erase(chosen);
+        } else if (known.type == REG_DWORD) {
+            bool fromMonitor = known.source == PORT_VALUE_MONITOR;
+            values.push_back(Dword(known.name, fromMonitor ? MonitorKeyNumber(monitorKey.c_str(), known) : known.number));
+        } else {
+            values.push_back(PortValue{known.name, known.type, std::string(known.text ? known.text : "", known.size)});
+        }
+    }
+    values.insert(values.end(), rest.begin(), rest.end());
+    return values;
 }
 
 // Creates the port key with the values of the new port; false (nothing changed) when
 // the key exists already or cannot be created.
-bool WriteNewPortKey(const std::string& monitorKey, NewPortDefinition definition, std::string* error)
+bool WriteNewPortKey(const std::string& monitorKey, const NewPortDefinition& definition, std::string* error)
 {
     std::string subkey = monitorKey + "\\Ports\\" + definition.name;
     HKEY key;
@@ -213,8 +218,7 @@ bool WriteNewPortKey(const std::string& monitorKey, NewPortDefinition definition
         *error = "port " + definition.name + " is registered already";
         return false;
     }
-    definition.values[2] = Dword("Reconnection", MonitorReconnection(monitorKey));
-    for (const PortValue& value : definition.values)
+    for (const PortValue& value : NewPortValues(monitorKey, definition))
         RegSetValueExA(key, value.name.c_str(), 0, value.type, reinterpret_cast<const BYTE*>(value.data.data()),
                        static_cast<DWORD>(value.data.size()));
     RegCloseKey(key);
@@ -310,8 +314,8 @@ int OpenAndClose(const LoadedMonitor& monitor, const std::string& name)
     return 0;
 }
 
-// add NAME --lpr|--raw|--ipp|--email ...: the values of the new port, after
-// the ones every port has (Reconnection is filled in when written).
+// add NAME --lpr|--raw|--ipp|--email ...: the protocol and the values the
+// command line chooses (the rest are the new-port defaults, see NewPortValues).
 bool ParseAddArguments(const std::vector<std::string>& c, NewPortDefinition* definition)
 {
     if (c.size() < 3 || c[1].empty() || c[1].size() > kPortNameChars || c[1].find('\\') != std::string::npos || c[1][0] == '-')
@@ -319,13 +323,18 @@ bool ParseAddArguments(const std::vector<std::string>& c, NewPortDefinition* def
     definition->name = c[1];
     const std::string& kind = c[2];
     std::vector<std::string> rest(c.begin() + 3, c.end());
-    DWORD protocol = kind == "--lpr" ? 0 : kind == "--ipp" ? 1 : kind == "--email" ? 2 : kind == "--raw" ? 3 : 4;
-    definition->values = {Dword("PrintMode", protocol), Dword("NonSpool", 0), Dword("Reconnection", 0)};
+    DWORD protocol = kind == "--lpr"     ? PROTOCOL_LPR
+                     : kind == "--ipp"   ? PROTOCOL_IPP
+                     : kind == "--email" ? PROTOCOL_EMAIL
+                     : kind == "--raw"   ? PROTOCOL_RAW
+                                         : PROTOCOL_FILE;
+    definition->protocol = protocol;
+    definition->values.clear();
     switch (protocol) {
-    case 0: return LprValues(rest, definition);
-    case 1: return IppValues(rest, definition);
-    case 2: return EmailValues(rest, definition);
-    case 3: return RawValues(rest, definition);
+    case PROTOCOL_LPR: return LprValues(rest, definition);
+    case PROTOCOL_IPP: return IppValues(rest, definition);
+    case PROTOCOL_EMAIL: return EmailValues(rest, definition);
+    case PROTOCOL_RAW: return RawValues(rest, definition);
     default: return false;
     }
 }

@@ -31,7 +31,8 @@ struct PortValue {
 
 struct NewPortDefinition {
     std::string name;
-    std::vector<PortValue> values; // in the order a new port gets them
+    DWORD protocol;
+    std::vector<PortValue> values; // the command line's choices
 };
 
 // Dispatch and shared helpers.
