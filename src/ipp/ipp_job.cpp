@@ -80,22 +80,6 @@ BOOL FinishJob(PortRecord* port)
     return ok;
 }
 
-// The printer may answer before the upload ends (a request for credentials,
-// a refusal) and close the connection: that answer, when it arrived whole,
-// says more than the broken send. The connection stays to be closed by the
-// caller. False (the lost connection kept as the cause) when none is there.
-bool ReadEarlyAnswer(PortRecord* port, IppSettings* ipp)
-{
-    if (port->errorCode != ERR_CONNECTION_LOST || ipp->connection == INVALID_SOCKET || port->bytesSent == 0)
-        return false;
-    IppReply reply;
-    ReadHttpResponse(port, ipp->connection, TRUE, &reply);
-    if (reply.decoded || port->errorCode == ERR_IPP_NOT_AUTHENTICATED)
-        return true;
-    port->errorCode = ERR_CONNECTION_LOST;
-    return false;
-}
-
 // A counted body is complete once the announced bytes went out: the answer
 // is read at once, while a refused job can still be sent again.
 bool CountedBodyComplete(const PortRecord* port, const IppSettings* ipp)
@@ -269,8 +253,6 @@ BOOL IppWrite(PortRecord* port, const BYTE* data, DWORD length, DWORD* count)
         done += sent;
         if (ok && CountedBodyComplete(port, ipp))
             ok = FinishJob(port);
-        if (!ok && ReadEarlyAnswer(port, ipp))
-            IppClose(port, &ipp->connection, CLOSE_ABORT);
         if (ok) {
             IppAfterSuccess(port);
             if (count)

@@ -118,6 +118,20 @@ BOOL IppConnect(PortRecord* port, SOCKET* connection, DWORD closeMode)
     return FALSE;
 }
 
+// The printer may answer before the upload ends (asking for credentials,
+// refusing the job) and close the connection: that answer, when it arrived
+// whole, says more than the broken send and decides instead of it. False
+// (the lost connection kept as the cause) when none is there.
+static bool AnswerArrivedEarly(PortRecord* port, SOCKET s)
+{
+    IppReply reply;
+    ReadHttpResponse(port, s, TRUE, &reply);
+    if (reply.decoded || port->errorCode == ERR_IPP_NOT_AUTHENTICATED)
+        return true;
+    port->errorCode = ERR_CONNECTION_LOST;
+    return false;
+}
+
 BOOL SendWithRetry(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD* counter, BOOL watchCancel)
 {
     const IppTransport& transport = TransportOf(IppOf(port));
@@ -132,6 +146,8 @@ BOOL SendWithRetry(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, D
             return TRUE;
         if (IsJobDeletingNow(port))
             return FALSE;
+        if (port->errorCode == ERR_CONNECTION_LOST && AnswerArrivedEarly(port, s))
+            return FALSE; // the caller reports the printer's answer
         SetJobStatusBits(port, JOB_STATUS_ERROR, JOB_STATUS_PRINTING, PORT_ERROR_SHOWN, TRUE);
         if (port->errorCode == ERR_TIMEOUT) {
             // What the printer says replaces the bare time-out; a printer that

@@ -3,6 +3,7 @@
 // stops reading, the status watcher on its own connections, and a body that
 // ends short of the size its head announced.
 #include "integration/ipp_port_fixture.h"
+#include "resource.h"
 
 namespace {
 
@@ -114,6 +115,40 @@ TEST_F(IppFaultTest, ResponsesThatFailTheJobVisibly)
         EXPECT_FALSE(job->Succeeded());
         EXPECT_EQ(FaultRequestCount(server), row.requests);
     }
+}
+
+// A printer that refuses IPP/1.0 is asked again in 1.1, and the job goes in 1.1.
+TEST_F(IppFaultTest, APrinterThatRefusesVersion10IsAskedIn11)
+{
+    PeerProcess server("ippfault");
+    ASSERT_TRUE(StartServer(&server, "--script version-1.1")) << server.error;
+    bool loaded = false;
+    UsePort(Port(0), &loaded);
+    std::string data = TestPattern(5000, 8);
+    ASSERT_TRUE(Print(kPort, data, 310));
+    EXPECT_EQ(ReadFaultRequest(server, 1).Field("version"), "1.0");
+    EXPECT_EQ(ReadFaultRequest(server, 2).Field("version"), "1.1");
+    FaultRequest job = ReadFaultRequest(server, 3);
+    EXPECT_EQ(job.Field("operation"), "2");
+    EXPECT_EQ(job.Field("version"), "1.1");
+    EXPECT_EQ(job.document, data);
+}
+
+// The printer asks for credentials while the document is still coming and
+// closes: its answer is read, and the password dialog asks.
+TEST_F(IppFaultTest, AnAnswerBeforeTheUploadEndedIsReadNotLost)
+{
+    PeerProcess server("ippfault");
+    ASSERT_TRUE(StartServer(&server, "--gpa idle --print early-401")) << server.error;
+    bool loaded = false;
+    UsePort(Port(0), &loaded);
+    std::unique_ptr<PrintJob> job = StartPrint(kPort, TestPattern(4 * 1024 * 1024, 9), 320);
+    HWND dialog = WaitDialog(0, nullptr, IDC_USER_EDIT, 15000);
+    ASSERT_NE(dialog, nullptr) << "no password dialog";
+    Click(dialog, IDCANCEL);
+    AnswerMessageBox(0, IDOK, 5000); // the job is refused: not authorized
+    ASSERT_TRUE(Finish(job.get()));
+    EXPECT_FALSE(job->Succeeded());
 }
 
 // The printer stops reading mid-document: the send times out (scaled port

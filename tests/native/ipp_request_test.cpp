@@ -77,6 +77,10 @@ TEST(IppRequestTest, GoldenBytes)
     IppRequestFields japanese = Fields();
     japanese.language = "ja-jp";
     EXPECT_EQ(std::string("\x00\x05ja-jp", 7), GetPrinterAttributes(japanese, 0).substr(67, 7));
+    // A port asked in IPP/1.1 sends the same request with version 1.1.
+    IppRequestFields eleven = Fields();
+    eleven.minorVersion = 1;
+    EXPECT_EQ("\x01\x01" + PrintJob(Fields()).substr(2), PrintJob(eleven));
     // An empty language setting is no zero-length natural language.
     for (const char* none : {"", static_cast<const char*>(nullptr)}) {
         japanese.language = none;

@@ -136,6 +136,15 @@ TEST(IppPolicyTest, Decisions)
     uint32_t lost = ERR_CONNECTION_LOST, fine = 0;
     EXPECT_FALSE(QueryPrinterOutcome(IPP_QUERY_CHECK, true, 0, &fine)) << "a check that finds the printer not accepting";
     EXPECT_EQ(ERR_IPP_NOT_ACCEPTING, fine);
+    // Processing or stopped, a printer that does not accept jobs refuses one.
+    for (uint32_t state : {ERR_IPP_PRINTER_NOT_READY, ERR_IPP_PRINTER_STOPPED}) {
+        uint32_t code = state;
+        EXPECT_FALSE(QueryPrinterOutcome(IPP_QUERY_CHECK, false, 0, &code)) << state;
+        EXPECT_EQ(ERR_IPP_NOT_ACCEPTING, code) << state;
+        code = state;
+        QueryPrinterOutcome(IPP_QUERY_CHECK, false, 1, &code);
+        EXPECT_EQ(state, code) << "accepting: the state decides";
+    }
     EXPECT_TRUE(QueryPrinterOutcome(IPP_QUERY_STATUS, true, 0, &lost)) << "only the check before a job asks";
     EXPECT_FALSE(QueryPrinterOutcome(IPP_QUERY_MODEL, false, 1, &lost));
     EXPECT_EQ(ERR_UNREACHABLE, lost);

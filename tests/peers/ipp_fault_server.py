@@ -28,6 +28,10 @@ Presets (those marked "holds" keep the connection open for 30 s afterwards)
   stall            stops reading after 65536 body bytes until --stall-seconds
                    have passed or DIR/resume appears
   drop             reads the request, closes without an answer
+  version-1.1      answers an IPP/1.0 request with server-error-version-not-supported
+  close-reset      close-delimited, and the whole body followed by a reset, not a close
+  early-401        answers 401 after 65536 document bytes and closes the connection
+                   with the rest of the upload unread (a reset)
 
 Files in DIR (N: the connection, in accept order): "ready" once it listens;
 req-N.json once the request has been read (or the connection ended): its
@@ -75,6 +79,9 @@ PRESETS = {
     "big": {"pad": 20000},
     "stall": {"stall": 65536},
     "drop": {"drop": True},
+    "version-1.1": {"min-minor": 1},
+    "close-reset": {"length": None, "reset": True},
+    "early-401": {"http": 401, "early": 65536},
 }
 
 
@@ -164,6 +171,8 @@ def attribute(tag, name, value):
 
 def ipp_answer(o, version, operation, request_id):
     status = int(o.get("status", "0"), 0)
+    if version and version[1] < int(o.get("min-minor", 0)):
+        status = 0x0503
     out = (version or b"\x01\x01") + struct.pack(">HI", status, request_id or 0) + b"\x01"
     out += attribute(0x47, "attributes-charset", "utf-8") + attribute(0x48, "attributes-natural-language", "en")
     if status >= 0x0400:
@@ -220,6 +229,9 @@ def answer(conn, o, version, operation, request_id):
             conn.sendall(data[at:at + (step or len(data))])
             if step:
                 time.sleep(0.001)
+    if o.get("reset"):
+        time.sleep(0.2)
+        conn.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
 
 
 def handle(conn, index, args, record):
@@ -244,6 +256,10 @@ def handle(conn, index, args, record):
                     piece = ipp[end:] if end is not None else b""
                 doc.write(piece)
                 info["document_bytes"] += len(piece)
+                if "early" in (o or {}) and info["document_bytes"] >= o["early"]:
+                    answer(conn, o, ipp[:2], operation, request_id)
+                    o["drop"] = True  # answered already: the rest of the upload stays unread
+                    break
                 if "stall" in (o or {}) and len(ipp) + info["document_bytes"] >= o["stall"]:
                     doc.flush()
                     del o["stall"]
@@ -254,7 +270,8 @@ def handle(conn, index, args, record):
     finally:
         if "framing" in info:  # a connection that sent no head leaves nothing
             operation, request_id, attributes, end = walk_ipp(ipp)
-            info.update(attributes, operation=operation, request_id=request_id)
+            info.update(attributes, operation=operation, request_id=request_id,
+                        version="%d.%d" % (ipp[0], ipp[1]) if len(ipp) >= 2 else "")
             with open(base + ".json.part", "w") as out:
                 json.dump(info, out)
             os.replace(base + ".json.part", base + ".json")
