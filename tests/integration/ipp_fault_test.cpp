@@ -144,9 +144,10 @@ TEST_F(IppFaultTest, AnAnswerBeforeTheUploadEndedIsReadNotLost)
     UsePort(Port(0), &loaded);
     std::unique_ptr<PrintJob> job = StartPrint(kPort, TestPattern(4 * 1024 * 1024, 9), 320);
     HWND dialog = WaitDialog(0, nullptr, IDC_USER_EDIT, 15000);
-    ASSERT_NE(dialog, nullptr) << "no password dialog";
-    Click(dialog, IDCANCEL);
-    AnswerMessageBox(0, IDOK, 5000); // the job is refused: not authorized
+    EXPECT_NE(dialog, nullptr) << "no password dialog";
+    if (dialog)
+        Click(dialog, IDCANCEL);
+    AnswerMessageBox(0, IDOK, 5000); // the job is refused (or, without the answer, a send error)
     ASSERT_TRUE(Finish(job.get()));
     EXPECT_FALSE(job->Succeeded());
 }
