@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "support/dll_monitor.h"
+#include "support/fresh_monitor.h"
 #include "support/peer_process.h"
 #include "support/ui_driver.h"
 #include "support/test_files.h"
@@ -341,15 +342,6 @@ std::string Value(const std::string& subkey, const char* name)
     if (RegGetValueA(HKEY_LOCAL_MACHINE, subkey.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_DWORD, &type, data, &size))
         return "-";
     return type == REG_DWORD ? std::to_string(*reinterpret_cast<DWORD*>(data)) : std::string(data);
-}
-
-bool KeyExists(const std::string& subkey)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
 }
 
 class SpoolhostAdmin : public ::testing::Test {

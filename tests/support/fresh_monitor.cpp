@@ -183,3 +183,12 @@ void PortFixture::TearDown()
         MonitorUnlock();
     }
 }
+
+bool KeyExists(const std::string& subkey)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}

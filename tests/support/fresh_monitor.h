@@ -73,5 +73,8 @@ struct PortFixture : ::testing::Test {
 // Deletes a directory with everything below it (quietly where it cannot).
 void DeleteDirectoryTree(const std::string& dir);
 
+// Whether HKEY_LOCAL_MACHINE\subkey exists.
+bool KeyExists(const std::string& subkey);
+
 // Deletes a registry tree under HKEY_LOCAL_MACHINE (quietly if absent).
 void DeleteRegistryTree(const std::string& subkey);

@@ -29,14 +29,6 @@ std::string ParentOf(const std::string& unixPath)
     return slash == std::string::npos || slash == 0 ? std::string("/") : unixPath.substr(0, slash);
 }
 
-sockaddr_in Loopback(WORD port)
-{
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-}
 
 // Starts a Unix command line through /bin/sh; Wine returns at once.
 bool StartShell(const std::string& script, std::string* error)
@@ -317,4 +309,13 @@ size_t FirstDifference(const std::string& a, const std::string& b)
         if (a[i] != b[i])
             return i;
     return a.size() == b.size() ? std::string::npos : common;
+}
+
+sockaddr_in Loopback(WORD port)
+{
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    return address;
 }

@@ -40,6 +40,8 @@
 void EnsureWinsock();
 // A TCP port on 127.0.0.1 that nothing is bound to at the moment; 0 on failure.
 WORD FreeTcpPort();
+// 127.0.0.1:port.
+sockaddr_in Loopback(WORD port);
 // True once a TCP connect to 127.0.0.1:port succeeds, polled up to the bound.
 bool WaitAccepting(WORD port, DWORD boundMs = 10000);
 

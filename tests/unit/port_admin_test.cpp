@@ -35,15 +35,6 @@ PortRecord* Record(const char* name)
     return nullptr;
 }
 
-bool KeyExists(const std::string& subkey)
-{
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subkey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
 std::string PortText(FreshMonitor& fresh, const char* port, const char* value)
 {
     char text[128] = "";

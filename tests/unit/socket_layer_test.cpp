@@ -37,15 +37,6 @@ struct Link {
     }
 };
 
-sockaddr_in Loopback(WORD port)
-{
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(port);
-    return address;
-}
-
 void SetBuffer(SOCKET s, int option, int size)
 {
     setsockopt(s, SOL_SOCKET, option, reinterpret_cast<const char*>(&size), sizeof size);
