@@ -15,13 +15,20 @@ protected:
     std::string SpoolDir() const { return lpd.Path("spool\\lp1"); }
     std::string DataFile(DWORD jobId) const { return ReadFileBytes(SpoolDir() + "\\dfA" + JobFileStem(jobId)); }
     // LPRng's parsed control file ("KEY=value" lines), once lpd has written
-    // it whole: it may do so just after it has acknowledged the job.
+    // it in its final form: it may do so just after it has acknowledged the
+    // job, and first writes the data files under their temporary names
+    // ("datafiles=dfA007vm=/.../temp01...").
     std::string HoldFile(DWORD jobId) const
     {
         char name[16];
         snprintf(name, sizeof name, "hfA%03lu", static_cast<unsigned long>(jobId % 1000));
         std::string text;
-        WaitUntil([&] { return (text = ReadFileBytes(SpoolDir() + "\\" + name)).find("\ndatafiles=") != std::string::npos; });
+        WaitUntil([&] {
+            text = ReadFileBytes(SpoolDir() + "\\" + name);
+            size_t line = text.find("\ndatafiles=");
+            size_t end = line == std::string::npos ? line : text.find('\n', line + 1);
+            return end != std::string::npos && text.substr(line + 11, end - line - 11).find('=') == std::string::npos;
+        });
         return text;
     }
     static bool HasLine(const std::string& text, const std::string& line)
