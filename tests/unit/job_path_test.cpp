@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ipp/status_watcher.h"
 #include "monitor/job_status.h"
 #include "monitor/monitor.h"
 #include "monitor/port_ops.h"
@@ -563,6 +564,32 @@ TEST_F(JobTest, AFileLeftUnderASpoolNameIsReplacedNeverWrittenThrough)
     ASSERT_TRUE(EndDocPort(port));
     EXPECT_EQ(fake.connections[0], "the job's own bytes");
     EXPECT_FALSE(FileExists(path));
+}
+
+TEST_F(JobTest, AJobStartStopsAnEarlierIppWatcherBeforeItsSettingsGo)
+{
+    // A printer that takes the connection and never answers.
+    SOCKET silent = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = Loopback(0);
+    int length = sizeof address;
+    ASSERT_EQ(bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ASSERT_EQ(listen(silent, 4), 0);
+    MakePort("IPP4", PROTOCOL_IPP);
+    monitor.SetPortText("IPP4", "URL", "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/ipp");
+    ASSERT_TRUE(Start(port, AddJob()));
+    // The earlier job's watcher is inside an exchange when its job ends.
+    ASSERT_TRUE(StartStatusWatcher(port));
+    Sleep(3 * g_timing.ippWatcherPoll);
+    ASSERT_TRUE(EndDocPort(port));
+    ASSERT_TRUE(HasPortFlag(port, PORT_IPP_WATCHER_RUNNING));
+    monitor.SetPortDword("IPP4", "PrintMode", PROTOCOL_RAW);
+    ASSERT_TRUE(Start(port, AddJob()));
+    EXPECT_EQ(port->protocol, static_cast<DWORD>(PROTOCOL_RAW));
+    EXPECT_FALSE(HasPortFlag(port, PORT_IPP_WATCHER_REQUESTED | PORT_IPP_WATCHER_RUNNING))
+        << "the IPP settings it works on were replaced under it";
+    ASSERT_TRUE(EndDocPort(port));
+    closesocket(silent);
 }
 
 } // namespace
