@@ -94,6 +94,19 @@ bool SplitPort(char* host, size_t hostLength, uint32_t* port)
     return true;
 }
 
+// True when `text` holds a blank or a control character: host and path go
+// verbatim into the request line and the Host header, where either would end
+// a field or a line early (or smuggle in a header of their own).
+bool HoldsBlankOrControl(const char* text)
+{
+    for (; *text != '\0'; ++text) {
+        const unsigned char c = static_cast<unsigned char>(*text);
+        if (c <= 0x20 || c == 0x7F)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port)
@@ -115,6 +128,8 @@ int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port)
         return 0;
     const bool pathFits = rest[hostLength] != '/' || CopyPath(rest + hostLength, path);
     if (hostLength == 0 || !SplitPort(host, hostLength, port))
+        return 0;
+    if (HoldsBlankOrControl(host) || HoldsBlankOrControl(path))
         return 0;
     // The transport index belongs to the caller's record.
     if (path[0] == '\0') {

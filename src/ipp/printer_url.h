@@ -12,5 +12,6 @@ const uint32_t kUrlPortMax = 65535;
 // Fills host (kUrlHostSize bytes), path (kUrlPathSize bytes) and port as far
 // as the parse gets. Returns 1 when the URL is usable, 0 when not (other
 // scheme, empty host, host and ":port" longer than 64 characters, port zero,
-// above 65535 or not a number, path longer than 256).
+// above 65535 or not a number, path longer than 256, a blank or control
+// character in host or path).
 int ParsePrinterUrlText(const char* url, char* host, char* path, uint32_t* port);

@@ -104,3 +104,16 @@ TEST(PrinterUrlTest, RefusedPortsAndSchemes)
     EXPECT_EQ(0, ParsePrinterUrlText("ipp://h/", host, path, nullptr));
     EXPECT_EQ(5u, port);
 }
+
+// Host and path are written verbatim into the request line and the Host
+// header: a blank or control character there would end the line or the field
+// early, so such a URL is refused instead of stored or sent.
+TEST(PrinterUrlTest, BlanksAndControlsRefused)
+{
+    for (const char* url : {"http://print er/ipp", "http://h/ipp/print er", "http://h/ipp\r\nX-Injected: 1",
+                            "http://h\t/ipp", "ipp://h/a\x7f", "http://h/\x01", "http://h:631/p q"})
+        EXPECT_EQ(0, Parse(url).result) << url;
+    // Percent-encoded blanks and bytes above 0x7F stay usable.
+    for (const char* url : {"http://h/ipp/print%20er", "http://h/\x83\x76\x83\x8a"})
+        EXPECT_EQ(1, Parse(url).result) << url;
+}
