@@ -8,6 +8,7 @@ set(PURE_SOURCES
     src/text/escapes.cpp
     src/text/dialog_font.cpp
     src/ipp/printer_url.cpp
+    src/ipp/proxy_setting.cpp
     src/ipp/ipp_request.cpp
     src/ipp/http_message.cpp
     src/ipp/http_parser.cpp
