@@ -174,13 +174,24 @@ TEST_F(Mailer, ServerFaultsBecomeTheirExitCodes)
         const char* options; // empty: no server at all
         bool authenticate;
         DWORD exitCode;
+        const char* timeoutMs; // SENDMAIL_TIMEOUT_MS; the end of the data waits ten times as long
     } cases[] = {
-        {"", false, 21},
-        {"--mode silent", false, 21},
-        {"--mode greet421", false, 22},
-        {"--mode auth535", true, 30},
-        {"--mode rcpt550", false, 24},
-        {"--mode drop-data --after 20000", false, 23},
+        {"", false, 21, "1500"},
+        {"--mode silent", false, 21, "1500"},
+        {"--mode greet421", false, 22, "1500"},
+        {"--mode auth535", true, 30, "1500"},
+        {"--mode no-auth", true, 30, "1500"},
+        {"--mode mail550", false, 24, "1500"},
+        {"--mode mail530", false, 30, "1500"},
+        {"--mode rcpt550", false, 24, "1500"},
+        {"--mode drop-data --after 20000", false, 23, "1500"},
+        {"--mode data552", false, 22, "1500"},
+        {"--mode data-silent", false, 23, "300"},
+        // The answer comes after four step time-outs, well within ten.
+        {"--mode data-slow --delay 2", false, 0, "500"},
+        // Without a cap on reply lines the mailer would read until the
+        // step's time-out (a minute here) and beyond the test's bound.
+        {"--mode endless-ehlo", false, 21, "60000"},
     };
     std::string spool = TestPattern(3 * 1024 * 1024, 5);
     for (const Case& c : cases) {
@@ -191,8 +202,40 @@ TEST_F(Mailer, ServerFaultsBecomeTheirExitCodes)
             SetPassword("sender", "pw");
         else
             p.authType = 0;
+        SetEnvironmentVariableA("SENDMAIL_TIMEOUT_MS", c.timeoutMs);
         EXPECT_EQ(Run(spool), c.exitCode) << c.options;
     }
+}
+
+// EHLO names this machine by a domain, or by the address literal of the
+// connection when its host name has no dot; a refused EHLO is followed by HELO.
+TEST_F(Mailer, HelloNamesTheHostByADomainOrAnAddressLiteral)
+{
+    PeerProcess peer("smtp-helo");
+    StartPeer(&peer, SmtpCommand("smtp_fault.py", peer, "--mode ehlo500"));
+    ASSERT_EQ(Run("x"), 0u);
+    char host[256] = "";
+    WSADATA wsa;
+    ASSERT_EQ(WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+    gethostname(host, sizeof host);
+    WSACleanup();
+    std::string name = strchr(host, '.') ? host : "[127.0.0.1]";
+    std::string commands = peer.ReadAll("commands.log");
+    EXPECT_EQ(commands.compare(0, 2 * name.size() + 12, "EHLO " + name + "\nHELO " + name + "\n"), 0) << commands;
+}
+
+// An address with bytes of 0x80 and above cannot go into a command without
+// SMTPUTF8: the job fails before anything is sent.
+TEST_F(Mailer, AnAddressWithEightBitBytesIsRefused)
+{
+    PeerProcess peer("smtp-8bit");
+    StartPeer(&peer, SmtpSinkCommand(peer, ""));
+    strcpy(p.toAddr, "alice@example.test,b\xF6" "b@example.test,");
+    EXPECT_EQ(Run("x"), 24u);
+    strcpy(p.toAddr, "alice@example.test,");
+    strcpy(p.fromAddr, "\x88\xF3@example.test");
+    EXPECT_EQ(Run("x"), 24u);
+    EXPECT_EQ(peer.Files("msg-", ".json").size(), 0u);
 }
 
 // An e-mail port of the real DLL: EndDocPort runs Sendmail.exe from the

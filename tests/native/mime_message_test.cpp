@@ -1,6 +1,8 @@
 // The mailer's encodings and the MIME message of a job.
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,31 @@ TEST(Iso2022Jp, ShiftJisBecomesJisWithEscapes)
     EXPECT_EQ(pieces.size(), 5u);
 }
 
+TEST(Iso2022Jp, OnlyTheRowsOfJisX0208PassVendorRowsBecomeTheGetaMark)
+{
+    const std::string geta = "\x1b$B\".\x1b(B";
+    struct Case {
+        const char* sjis;
+        const char* jis; // nullptr: the geta mark
+    } cases[] = {
+        {"\x81\x40", "!!"},    // row 1, the ideographic space
+        {"\x84\xBE", "(@"},    // row 8, its last box-drawing character
+        {"\x88\x9F", "0!"},    // row 16, the first kanji
+        {"\xEA\xA4", "t&"},    // row 84, the last kanji
+        {"\x85\x40", nullptr}, // row 9, empty in JIS X 0208
+        {"\x87\x40", nullptr}, // row 13, the circled digit one
+        {"\x87\x9C", nullptr}, // row 13, its last vendor character
+        {"\x88\x9E", nullptr}, // row 15
+        {"\xEB\x40", nullptr}, // row 85
+        {"\xED\x40", nullptr}, // row 89, NEC-selected IBM extensions
+        {"\xEE\xFC", nullptr}, // row 92
+        {"\xFA\x40", nullptr}, // IBM extensions
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SjisToIso2022Jp(c.sjis), c.jis ? "\x1b$B" + std::string(c.jis) + "\x1b(B" : geta)
+            << std::hex << (static_cast<unsigned char>(c.sjis[0]) << 8 | static_cast<unsigned char>(c.sjis[1]));
+}
+
 TEST(MimeHeader, PlainTextStaysEncodedWordsWhenNeeded)
 {
     EXPECT_EQ(HeaderText("Invoice%%DWLPRINT%%", MAIL_US_ASCII, 9), "Invoice%%DWLPRINT%%");
@@ -85,16 +112,58 @@ TEST(MimeMessage, OneTextPartAndTheAttachment)
     EXPECT_NE(message.find("Subject: Job%%DWLPRINT%% (2/3)\r\n"), std::string::npos);
     EXPECT_NE(message.find("charset=\"US-ASCII\"\r\nContent-Transfer-Encoding: 7bit\r\n\r\n.Body\r\nSignature\r\n--"),
               std::string::npos);
-    EXPECT_NE(message.find("filename=\"SMTP042_2of3.prn\"\r\n\r\n" + Base64(data, sizeof data) + "\r\n--=_DWL_SMTP042.1@example--\r\n"),
+    EXPECT_NE(message.find("filename=\"SMTP042_2of3.prn\"\r\n\r\n" + Base64(data, sizeof data) + "\r\n--=_DWL_SMTP042.1.example--\r\n"),
               std::string::npos);
     EXPECT_TRUE(LinesWithin(message, 998));
     EXPECT_EQ(PartSubject("S", 1, 1), "S");
     in.text = "x"; // a one-character text gets its line end too
     EXPECT_NE(BuildMimeMessage(in).find("7bit\r\n\r\nx\r\n--"), std::string::npos);
     EXPECT_TRUE(UsableAddress("a.b+c@example.test"));
-    for (const char* bad : {"", "a b@x", "a@x\r\nDATA", "<a@x>"})
+    for (const char* bad : {"", "a b@x", "a@x\r\nDATA", "<a@x>", "caf\xE9@x", "\x93\xFA@x", "a@\x7F"})
         EXPECT_FALSE(UsableAddress(bad)) << bad;
     EXPECT_FALSE(UsableAddress(std::string(255, 'a')));
+}
+
+// The boundary parameter of the message's Content-Type.
+std::string BoundaryOf(const std::string& message)
+{
+    size_t at = message.find("boundary=\"");
+    if (at == std::string::npos)
+        return std::string();
+    at += 10;
+    return message.substr(at, message.find('"', at) - at);
+}
+
+TEST(MimeMessage, TheBoundaryHoldsOnlyRfc2046CharactersAndAtMost70)
+{
+    MimeInput in = {};
+    in.fromAddr = "\"first last\"@example.test";
+    in.recipients = {"a@example.test"};
+    in.fileName = "SMTP042.prn";
+    const std::string domain(64, 'd');
+    in.messageId = "SMTP042.0001A2B3.4242.1@\"quoted\"" + domain + ".example.test";
+    // The second text holds the first boundary: the next one must differ.
+    const std::string first = "=_DWL_SMTP042.0001A2B3.4242.1..quoted." + std::string(20, 'd');
+    for (const std::string& text : {std::string(), "see --" + first + "\r\n"}) {
+        in.text = text;
+        std::string message = BuildMimeMessage(in);
+        std::string boundary = BoundaryOf(message);
+        ASSERT_FALSE(boundary.empty()) << message;
+        EXPECT_LE(boundary.size(), 70u) << boundary;
+        for (char c : boundary)
+            EXPECT_TRUE(isalnum(static_cast<unsigned char>(c)) || strchr("'()+_,-./:=?", c)) << boundary;
+        EXPECT_EQ(text.find(boundary), std::string::npos) << boundary;
+        EXPECT_EQ(boundary.compare(0, first.size(), first), 0) << boundary;
+        EXPECT_NE(message.find("\r\n--" + boundary + "--\r\n"), std::string::npos);
+    }
+}
+
+TEST(MailEncoding, HeloArgumentIsTheDomainOrTheAddressLiteral)
+{
+    EXPECT_EQ(HeloArgument("print-1.example.test", 0x7F000001), "print-1.example.test");
+    for (const char* name : {"vm", "", "localhost", "bad_name.example", "trailing.", ".leading", "a b.c"})
+        EXPECT_EQ(HeloArgument(name, 0xC0A80A05), "[192.168.10.5]") << name;
+    EXPECT_EQ(HeloArgument(std::string(254, 'a') + ".b", 0x7F000001), "[127.0.0.1]");
 }
 
 } // namespace

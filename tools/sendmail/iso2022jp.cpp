@@ -6,6 +6,13 @@ namespace {
 const char kToJis[] = "\x1b$B";
 const char kToAscii[] = "\x1b(B";
 const unsigned kGeta = 0x222E;
+// The rows of JIS X 0208 (row = first byte - 0x20): 1 to 8 symbols, kana and
+// Greek, Cyrillic and box drawing; 16 to 84 kanji. Rows 9 to 15 and 85 to 94
+// hold vendor characters in Shift_JIS (circled digits in row 13, the
+// NEC-selected IBM extensions in rows 89 to 92) that strict decoders refuse.
+const unsigned kLastSymbolRow = 8;
+const unsigned kFirstKanjiRow = 16;
+const unsigned kLastKanjiRow = 84;
 
 // JIS X 0208 codes of the half-width katakana 0xA1 to 0xDF.
 const unsigned short kHalfWidthKana[63] = {
@@ -35,6 +42,9 @@ unsigned JisOf(unsigned char lead, unsigned char trail)
     unsigned j1 = ((lead - rowOffset) << 1) - adjust;
     unsigned j2 = trail - cellOffset;
     if (j1 < 0x21 || j1 > 0x7E || j2 < 0x21 || j2 > 0x7E)
+        return kGeta;
+    unsigned row = j1 - 0x20;
+    if (row > kLastSymbolRow && (row < kFirstKanjiRow || row > kLastKanjiRow))
         return kGeta;
     return (j1 << 8) | j2;
 }

@@ -1,9 +1,10 @@
 // ISO-2022-JP (RFC 1468) from Shift_JIS text. Pure code: no OS header.
 //
-// Double-byte characters of JIS X 0208 are converted arithmetically;
-// half-width katakana become their full-width forms (a voiced mark stays a
-// mark of its own); characters outside JIS X 0208 (the vendor and user rows)
-// become the geta mark; a broken byte becomes "?". Every output ends in ASCII
+// Double-byte characters of JIS X 0208 rows 1 to 8 and 16 to 84 are converted
+// arithmetically; half-width katakana become their full-width forms (a voiced
+// mark stays a mark of its own); every other double-byte character (the
+// vendor rows 9 to 15 and 85 to 94, the IBM extensions, the user rows)
+// becomes the geta mark; a broken byte becomes "?". Every output ends in ASCII
 // mode, so pieces can be encoded and decoded on their own.
 #pragma once
 

@@ -1,6 +1,7 @@
 // Encodings of a mail on the wire. Pure code: no OS header.
 #include "sendmail/mail_encoding.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "codec/base64.h"
@@ -10,6 +11,8 @@ namespace {
 // RFC 2047: an encoded word has at most 75 characters.
 const size_t kEncodedWordChars = 75;
 const size_t kFoldedLineChars = 76;
+// RFC 1035: a domain name has at most 253 characters in its text form.
+const size_t kMaxDomainChars = 253;
 
 } // namespace
 
@@ -122,4 +125,20 @@ std::string EncodedWords(const std::vector<std::string>& pieces, const char* cha
         column += word.size();
     }
     return out;
+}
+
+std::string HeloArgument(const std::string& hostName, uint32_t localAddress)
+{
+    bool domain = hostName.find('.') != std::string::npos && hostName.size() <= kMaxDomainChars &&
+                  hostName.front() != '.' && hostName.back() != '.';
+    for (char c : hostName)
+        domain = domain && ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                            c == '-' || c == '.');
+    if (domain)
+        return hostName;
+    char literal[24];
+    snprintf(literal, sizeof literal, "[%u.%u.%u.%u]", static_cast<unsigned>(localAddress >> 24),
+             static_cast<unsigned>((localAddress >> 16) & 0xFF), static_cast<unsigned>((localAddress >> 8) & 0xFF),
+             static_cast<unsigned>(localAddress & 0xFF));
+    return literal;
 }

@@ -35,3 +35,8 @@ std::string EncodedWords(const std::vector<std::string>& pieces, const char* cha
 // Bytes of a piece that fit one encoded word of `charset`: at most 75
 // characters, and short enough for the first line after `used` characters.
 size_t EncodedWordBytes(const char* charset, size_t used);
+
+// The argument of EHLO and HELO (RFC 5321 4.1.4): the host name when it is a
+// domain with a dot, else the address literal "[a.b.c.d]" of the connection's
+// local address (`localAddress` in host byte order, 0x7F000001 for 127.0.0.1).
+std::string HeloArgument(const std::string& hostName, uint32_t localAddress);

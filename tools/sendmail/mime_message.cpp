@@ -2,6 +2,7 @@
 #include "sendmail/mime_message.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "mail/mail_params.h"
 #include "sendmail/iso2022jp.h"
@@ -89,12 +90,27 @@ std::string ToHeader(const std::vector<std::string>& recipients)
     return out;
 }
 
-// A boundary that occurs nowhere in the text part.
+// RFC 2046: a boundary has 1 to 70 characters, digits, letters and "'()+_,-./:=?"
+// (a space too, not used here). The base leaves room for "_<n>".
+const size_t kBoundaryBaseChars = 58;
+
+bool IsBoundaryChar(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+           (c != '\0' && strchr("'()+_,-./:=?", c) != nullptr);
+}
+
+// A boundary that occurs nowhere in the text part, made from the message ID
+// with every character a boundary may not hold ("@", quotes of a quoted local
+// part, ...) replaced by ".", and cut to fit.
 std::string Boundary(const std::string& text, const std::string& messageId)
 {
-    std::string boundary = "=_DWL_" + messageId;
+    std::string base = "=_DWL_";
+    for (size_t i = 0; i < messageId.size() && base.size() < kBoundaryBaseChars; ++i)
+        base.push_back(IsBoundaryChar(messageId[i]) ? messageId[i] : '.');
+    std::string boundary = base;
     for (unsigned n = 0; text.find(boundary) != std::string::npos; ++n)
-        boundary = "=_DWL_" + messageId + "_" + std::to_string(n);
+        boundary = base + "_" + std::to_string(n);
     return boundary;
 }
 
@@ -154,7 +170,7 @@ bool UsableAddress(const std::string& address)
     if (address.empty() || address.size() > kMaxAddressChars)
         return false;
     for (unsigned char c : address)
-        if (c <= 0x20 || c == 0x7F || c == '<' || c == '>')
+        if (c <= 0x20 || c >= 0x7F || c == '<' || c == '>')
             return false;
     return true;
 }

@@ -36,7 +36,8 @@ std::string HeaderText(const std::string& text, uint16_t charCode, size_t used);
 std::vector<std::string> SplitRecipients(const std::string& list);
 
 // True for an address the mailer can put into a header and an SMTP command:
-// 1 to 254 characters, none of them a control character, space, "<" or ">".
+// 1 to 254 characters of printable US-ASCII, none of them a space, "<" or ">".
+// Bytes of 0x80 and above would need SMTPUTF8, which the mailer does not ask for.
 bool UsableAddress(const std::string& address);
 
 // "<subject> (n/N)" for part n of N; the subject alone for a single part.

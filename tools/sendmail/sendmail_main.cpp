@@ -23,17 +23,23 @@
 //
 // Time-outs: connecting, every reply and every send wait at most 60 s, or
 // the milliseconds in the environment variable SENDMAIL_TIMEOUT_MS (the tests
-// set a short one).
+// set a short one). The answer to the end of the mail data is awaited ten
+// times as long (10 minutes by default, RFC 5321 4.5.3.2): a server that
+// scans a large mail before it answers must not make the user send it again.
+//
+// EHLO (HELO) names this machine by its host name when that is a domain
+// with a dot, else by the address literal of the connection, "[a.b.c.d]".
 //
 // Exit codes: 0 sent; 21 no answer from the server (refused, unreachable,
 // time-out before the mail data); 22 the server answered with an error; 23
 // the connection failed while the mail was sent or its acceptance was not
 // confirmed; 24 a sender or recipient address was refused (or there is no
-// recipient, or an address with spaces, control characters or angle
-// brackets); 25 any other failure (files, memory); 30 authentication failed
-// (or the server offers no AUTH PLAIN/LOGIN while AuthType is 1); 40 too many
-// parts; 100 started without a job (no /A argument). Nothing it prints holds
-// the password or the authentication exchange.
+// recipient, or an address with spaces, control characters, angle brackets
+// or bytes of 0x80 and above); 25 any other failure (files, memory); 30
+// authentication failed (or the server offers no AUTH PLAIN/LOGIN while
+// AuthType is 1); 40 too many parts; 100 started without a job (no /A
+// argument). A reply of more than 512 lines or 64 KiB counts as no answer.
+// Nothing it prints holds the password or the authentication exchange.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -55,6 +61,9 @@ namespace {
 
 const WORD kSmtpPort = 25;
 const DWORD kDefaultTimeoutMs = 60000;
+const DWORD kDataEndTimeoutFactor = 10;
+// Waits are measured with signed tick differences: none may exceed this.
+const DWORD kMaxWaitMs = 0x7FFFFFFF;
 const size_t kMaxParts = 99;
 const uint32_t kAuthRequired = 1;
 
@@ -85,11 +94,13 @@ DWORD TimeoutMs()
     return value > 0 ? static_cast<DWORD>(value) : kDefaultTimeoutMs;
 }
 
-std::string HeloName()
+// This machine's host name; empty when it has none (the address literal then stands in).
+std::string HostName()
 {
     char name[256] = "";
-    if (gethostname(name, sizeof name) != 0 || !name[0] || strpbrk(name, " \t\r\n"))
-        return "localhost";
+    if (gethostname(name, sizeof name) != 0)
+        return std::string();
+    name[sizeof name - 1] = '\0';
     return name;
 }
 
@@ -186,7 +197,8 @@ DWORD SendJob(const Job& job, DWORD timeoutMs)
 
     SmtpSession session;
     session.timeoutMs = timeoutMs;
-    DWORD code = SmtpOpen(&session, p.smtpServer, kSmtpPort, HeloName().c_str());
+    session.dataEndTimeoutMs = timeoutMs <= kMaxWaitMs / kDataEndTimeoutFactor ? timeoutMs * kDataEndTimeoutFactor : kMaxWaitMs;
+    DWORD code = SmtpOpen(&session, p.smtpServer, kSmtpPort, HostName().c_str());
     if (code == ERR_NONE && p.authType == kAuthRequired)
         code = SmtpAuthenticate(&session, p.authId, job.password);
     for (size_t part = 1; code == ERR_NONE && part <= parts; ++part) {

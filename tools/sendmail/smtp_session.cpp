@@ -10,6 +10,12 @@
 namespace {
 
 const size_t kMaxReplyBytes = 64 * 1024;
+// A reply of more lines or bytes than these is no reply: a server sending
+// continuation lines without end must neither hold the step until its
+// time-out nor fill the mailer's memory. EHLO replies have a few dozen lines.
+const size_t kMaxReplyLines = 512;
+// Deadlines are compared as signed tick differences: a longer wait would end at once.
+const DWORD kMaxWaitMs = 0x7FFFFFFF;
 const size_t kSendBlock = 16384;
 const DWORD kQuitWaitMs = 2000;
 
@@ -58,9 +64,15 @@ bool ReadLine(SmtpSession* session, DWORD deadline, std::string* line)
 Reply ReadReply(SmtpSession* session, DWORD timeoutMs)
 {
     Reply reply;
-    DWORD deadline = GetTickCount() + timeoutMs;
+    DWORD deadline = GetTickCount() + (timeoutMs < kMaxWaitMs ? timeoutMs : kMaxWaitMs);
     std::string line;
+    size_t bytes = 0;
     while (ReadLine(session, deadline, &line)) {
+        bytes += line.size() + 2;
+        if (reply.lines.size() >= kMaxReplyLines || bytes > kMaxReplyBytes) {
+            session->lastReply = "the server's reply is too long";
+            return Reply();
+        }
         if (line.size() < 3 || line[0] < '1' || line[0] > '5' || line[1] < '0' || line[1] > '9' || line[2] < '0' ||
             line[2] > '9')
             break;
@@ -172,21 +184,33 @@ DWORD Connect(SmtpSession* session, const char* host, WORD port)
     return ERR_NONE;
 }
 
+// The EHLO argument: the host name, or the address literal of this end of
+// the connection when the name is no domain.
+std::string HeloName(SmtpSession* session, const char* hostName)
+{
+    sockaddr_in local = {};
+    int size = sizeof local;
+    if (getsockname(session->socket, reinterpret_cast<sockaddr*>(&local), &size) != 0)
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return HeloArgument(hostName, ntohl(local.sin_addr.s_addr));
+}
+
 } // namespace
 
-DWORD SmtpOpen(SmtpSession* session, const char* host, WORD port, const char* heloName)
+DWORD SmtpOpen(SmtpSession* session, const char* host, WORD port, const char* hostName)
 {
     DWORD code = Connect(session, host, port);
     if (code != ERR_NONE)
         return code;
+    std::string heloName = HeloName(session, hostName);
     Reply greeting = ReadReply(session, session->timeoutMs);
     if (greeting.code == 0)
         return ERR_SMTP_SERVER_NONE;
     if (greeting.code != 220)
         return ERR_SMTP_SERVER_ERROR;
-    Reply hello = Command(session, std::string("EHLO ") + heloName);
+    Reply hello = Command(session, "EHLO " + heloName);
     if (hello.code >= 500)
-        hello = Command(session, std::string("HELO ") + heloName);
+        hello = Command(session, "HELO " + heloName);
     else
         NoteCapabilities(session, hello);
     if (hello.code == 0)
@@ -241,7 +265,7 @@ DWORD SmtpSendMail(SmtpSession* session, const std::string& from, const std::vec
         session->lastReply = "the connection failed while the mail was sent";
         return ERR_SMTP_PROTOCOL;
     }
-    reply = ReadReply(session, session->timeoutMs);
+    reply = ReadReply(session, session->dataEndTimeoutMs);
     if (reply.code == 0)
         return ERR_SMTP_PROTOCOL;
     return reply.code == 250 ? ERR_NONE : ERR_SMTP_SERVER_ERROR;

@@ -13,14 +13,19 @@
 struct SmtpSession {
     SOCKET socket = INVALID_SOCKET;
     DWORD timeoutMs = 60000; // connect, each reply, each send
+    // The answer to the end of the mail data: a server may scan the mail
+    // first, and a client that gives up early makes the user send it twice
+    // (RFC 5321 4.5.3.2 asks for 10 minutes).
+    DWORD dataEndTimeoutMs = 600000;
     std::string input;       // received bytes not yet taken as lines
     std::string lastReply;   // the last reply (or what went wrong), for the user
     bool authPlain = false;  // what EHLO offered
     bool authLogin = false;
 };
 
-// Connects to host:port and reads the greeting, then EHLO or HELO.
-DWORD SmtpOpen(SmtpSession* session, const char* host, WORD port, const char* heloName);
+// Connects to host:port and reads the greeting, then EHLO or HELO with this
+// machine's host name, or its address literal when the name has no dot.
+DWORD SmtpOpen(SmtpSession* session, const char* host, WORD port, const char* hostName);
 // AUTH PLAIN when offered, else AUTH LOGIN.
 DWORD SmtpAuthenticate(SmtpSession* session, const std::string& id, const std::string& password);
 // MAIL FROM, RCPT TO each recipient, DATA with the dot-stuffed payload.
