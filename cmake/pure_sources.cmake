@@ -16,6 +16,8 @@ set(PURE_SOURCES
     src/ipp/ipp_policy.cpp
     src/net/lpr_format.cpp
     src/mail/mail_params.cpp
+    src/mail/mail_checks.cpp
+    src/mail/address_book.cpp
 )
 # Pure code of the mailer (tools/sendmail): its MIME and encoding files.
 set(MAILER_PURE_SOURCES
