@@ -114,15 +114,14 @@ function(add_wine_tests kind)
         add_dependencies(${target} monitor catalogues sendmail stub_sendmail)
         # Dialog tests share one desktop (and may change its metrics): one at a time.
         # The Raw and IPP integration tests show the error window and message boxes too.
+        # The SMTP servers of the mail integration tests listen on 127.0.0.1:25, as
+        # does the one of the body edit dialog's UI test: they hold the desktop too.
         set(lock "")
-        if(kind STREQUAL "ui" OR name MATCHES "^raw_" OR name MATCHES "^ipp_")
+        if(kind STREQUAL "ui" OR name MATCHES "^raw_" OR name MATCHES "^ipp_" OR name MATCHES "^mail_smtp")
             set(lock RESOURCE_LOCK desktop)
         elseif(name MATCHES "^lpr")
             # The printer service port and the reserved local ports are one per namespace.
             set(lock RESOURCE_LOCK lpd_ports)
-        elseif(name MATCHES "^mail_smtp")
-            # The SMTP servers of these tests listen on 127.0.0.1:25, one at a time.
-            set(lock RESOURCE_LOCK smtp_port)
         endif()
         gtest_discover_tests(${target} TEST_PREFIX "${kind}.${name}." DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
                              PROPERTIES TIMEOUT 120 LABELS ${kind} ${lock})
