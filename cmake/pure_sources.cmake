@@ -15,6 +15,7 @@ set(PURE_SOURCES
     src/ipp/ipp_response.cpp
     src/ipp/ipp_policy.cpp
     src/net/lpr_format.cpp
+    src/ui/config/sheet_rules.cpp
     src/mail/mail_params.cpp
     src/mail/mail_checks.cpp
     src/mail/address_book.cpp
