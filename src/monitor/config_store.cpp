@@ -204,19 +204,24 @@ static void ReadRawValues(HKEY key, RawSettings* raw)
     QueryWordValue(key, kValuePortNum, &raw->portNumber);
 }
 
-// User name and password count only while Basic authentication is on.
-static void ReadIppCredentials(HKEY key, IppSettings* ipp)
+// The stored user name and password, whatever Base64 says.
+static void ReadIppCredentialValues(HKEY key, IppSettings* ipp)
 {
     BYTE stored[kPasswordValueSize];
     DWORD got = 0;
-    memset(ipp->userName, 0, sizeof ipp->userName);
-    memset(ipp->password, 0, sizeof ipp->password);
-    QueryDwordValue(key, kValueBase64, &ipp->authenticate);
-    if (!ipp->authenticate)
-        return;
     QueryTextValue(key, kValueUserName, REG_SZ, ipp->userName, sizeof ipp->userName);
     if (QueryTypedValue(key, kValuePassWord, REG_BINARY, stored, sizeof stored, &got))
         DecodePassword(stored, got, ipp->password, sizeof ipp->password);
+}
+
+// User name and password count only while Basic authentication is on.
+static void ReadIppCredentials(HKEY key, IppSettings* ipp)
+{
+    memset(ipp->userName, 0, sizeof ipp->userName);
+    memset(ipp->password, 0, sizeof ipp->password);
+    QueryDwordValue(key, kValueBase64, &ipp->authenticate);
+    if (ipp->authenticate)
+        ReadIppCredentialValues(key, ipp);
 }
 
 static void ReadIppValues(HKEY key, IppSettings* ipp)
@@ -320,6 +325,22 @@ static void ReadProtocolValues(HKEY key, PortRecord* port)
     default:
         break;
     }
+}
+
+LONG ReadStoredIppCredentials(IppSettings* ipp, const char* portName)
+{
+    char portKey[kPortKeySize];
+    HKEY key = nullptr;
+    if (!ipp || !MakePortKey(portName, portKey, sizeof portKey))
+        return ERROR_INVALID_NAME;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, portKey, 0, KEY_READ, &key);
+    if (status != ERROR_SUCCESS)
+        return status;
+    memset(ipp->userName, 0, sizeof ipp->userName);
+    memset(ipp->password, 0, sizeof ipp->password);
+    ReadIppCredentialValues(key, ipp);
+    RegCloseKey(key);
+    return ERROR_SUCCESS;
 }
 
 LONG ReadPortSettings(PortRecord* port, const char* portName)

@@ -15,6 +15,12 @@
 // port key gives ERROR_INVALID_NAME.
 LONG ReadPortSettings(PortRecord* port, const char* portName);
 
+// Reads the port's stored UserName and PassWord (unscrambled) into `ipp`
+// even when Base64 is 0, for an editor that must not lose them; the fields
+// are emptied first. Returns 0, or the registry error of opening the port
+// key (fields unchanged); ERROR_INVALID_NAME as ReadPortSettings.
+LONG ReadStoredIppCredentials(IppSettings* ipp, const char* portName);
+
 // Creates the port key with the values of a new port of `protocol`, taking the
 // wizard's values from `templ` (which may be NULL for a zeroed record; a
 // template of another protocol counts as zeroed too). An existing key is left
