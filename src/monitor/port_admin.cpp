@@ -14,6 +14,7 @@
 #include "monitor/port_defaults.h"
 #include "monitor/port_ops.h"
 #include "text/catalogue.h"
+#include "ui/config/ipp_sheet.h"
 #include "ui/config/lpr_raw_dialog.h"
 
 volatile LONG g_addDialogOpen = 0;
@@ -24,7 +25,6 @@ namespace {
 const char kAddMutexFormat[] = "Add %s";
 const char kConfigureMutexFormat[] = "Configure %s";
 const WORD kWizardTemplate = 200;
-const WORD kIppConfigTemplate = 330;
 const WORD kEmailConfigTemplate = 372;
 const DWORD kTypeNameSize = 512;
 
@@ -62,7 +62,7 @@ void ShowLimitMessage(HWND owner, const char* key)
 }
 
 // Dialog procedure for templates whose dialogs are not in this module (the
-// wizard frame, the IPP and e-mail configuration dialogs): without its
+// wizard frame, the e-mail configuration dialog): without its
 // template the dialog fails before any message arrives, and a template
 // without its own procedure ends at once with 0.
 INT_PTR CALLBACK UnavailableDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
@@ -141,7 +141,8 @@ BOOL AdoptPort(const char* name, DWORD protocol)
 }
 
 // Opens the configuration dialog of the port's protocol on its own copy of
-// the port name; its result is not used.
+// the port name; its result is not used. A dialog whose working copy cannot
+// be made does not open, and the caller still answers TRUE.
 void RunConfigDialog(HWND owner, const char* name, DWORD protocol)
 {
     switch (protocol) {
@@ -150,7 +151,7 @@ void RunConfigDialog(HWND owner, const char* name, DWORD protocol)
         RunLprRawConfigDialog(owner, name, protocol);
         break;
     case PROTOCOL_IPP:
-        RunTemplate(kIppConfigTemplate, owner, reinterpret_cast<LPARAM>(name));
+        RunIppConfigSheet(owner, name);
         break;
     case PROTOCOL_EMAIL:
         RunTemplate(kEmailConfigTemplate, owner, reinterpret_cast<LPARAM>(name));
