@@ -13,7 +13,7 @@
 #include "ui/page_common.h"
 
 const DialogDescriptor kIppSheetFrameTable[] = {
-    {0, nullptr, nullptr, 0, 0, 363, 345},
+    {0, nullptr, nullptr, 0, 0, 363, 352},
     {IDOK, "BUTTON", "IDOK", 74, 293, 88, 21},
     {IDCANCEL, "BUTTON", "IDCANCEL", 168, 293, 88, 21},
     {IDC_SHEET_APPLY, "BUTTON", "IDAPPLY", 263, 293, 88, 21},
