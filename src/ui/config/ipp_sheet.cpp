@@ -72,11 +72,14 @@ const SheetPageDefinition kIppPages[] = {
 };
 
 // The port's stored settings, the credentials included even while Base64 is
-// 0: a sheet that switches authentication on must show (and keep) them.
+// 0: a sheet that switches authentication on must show (and keep) them. A
+// port without a readable key has nothing to show and nowhere to save: no
+// sheet then.
 bool LoadIppSheet(ConfigSheet* sheet)
 {
     PortRecord* port = sheet->port;
-    ReadPortSettings(port, port->name);
+    if (ReadPortSettings(port, port->name) != ERROR_SUCCESS)
+        return false;
     IppSettings* ipp = IppOf(port);
     if (!ipp)
         return false; // stored as a port of another protocol meanwhile

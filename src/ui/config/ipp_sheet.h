@@ -23,8 +23,8 @@ extern const int kIppAdvancedTableCount;
 extern const SheetDefinition kIppSheet;
 
 // Shows the sheet modally for the IPP port `name`. The working copy is
-// allocated and loaded before the dialog opens; when that fails (or the port
-// is stored as another protocol) nothing is shown. 1 after OK, 0 after
+// allocated and loaded before the dialog opens; when that fails (the port
+// key cannot be read, or holds a port of another protocol) nothing is shown. 1 after OK, 0 after
 // Cancel, -1 when no sheet was shown.
 INT_PTR RunIppConfigSheet(HWND owner, const char* name);
 
