@@ -11,3 +11,14 @@ size_t Base64Encode(char* out, size_t capacity, const uint8_t* data, size_t leng
 
 // Overwrites a buffer that held secrets in a way the compiler keeps.
 void WipeBytes(void* data, size_t length);
+
+// A buffer for a secret that is wiped whenever it goes out of scope: on every
+// return and when an exception (std::bad_alloc) unwinds through its function.
+template <size_t Size>
+struct SecretBuffer {
+    char bytes[Size];
+    SecretBuffer() : bytes() {}
+    ~SecretBuffer() { WipeBytes(bytes, Size); }
+    SecretBuffer(const SecretBuffer&) = delete;
+    SecretBuffer& operator=(const SecretBuffer&) = delete;
+};

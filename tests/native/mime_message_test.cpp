@@ -3,9 +3,11 @@
 
 #include <cctype>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
+#include "codec/base64.h"
 #include "mail/mail_params.h"
 #include "sendmail/iso2022jp.h"
 #include "sendmail/mail_encoding.h"
@@ -164,6 +166,83 @@ TEST(MailEncoding, HeloArgumentIsTheDomainOrTheAddressLiteral)
     for (const char* name : {"vm", "", "localhost", "bad_name.example", "trailing.", ".leading", "a b.c"})
         EXPECT_EQ(HeloArgument(name, 0xC0A80A05), "[192.168.10.5]") << name;
     EXPECT_EQ(HeloArgument(std::string(254, 'a') + ".b", 0x7F000001), "[127.0.0.1]");
+}
+
+// The payload as the mailer streams it (frame head, the attachment's lines
+// block by block, frame tail) against the payload of the whole message in
+// memory: the same bytes for every size, around line and block ends.
+std::string StreamedPayload(const MimeInput& in, size_t blockBytes)
+{
+    MimeFrame frame = BuildMimeFrame(in);
+    std::string out = frame.head;
+    std::vector<char> lines(Base64LinesSize(blockBytes));
+    for (size_t at = 0; at < in.attachmentSize; at += blockBytes) {
+        size_t count = in.attachmentSize - at < blockBytes ? in.attachmentSize - at : blockBytes;
+        size_t length = Base64LinesInto(lines.data(), lines.size(), in.attachment + at, count);
+        EXPECT_EQ(length, Base64LinesSize(count));
+        out.append(lines.data(), length);
+    }
+    return out + frame.tail;
+}
+
+TEST(MimeMessage, TheStreamedPayloadIsTheWholeMessageDotStuffed)
+{
+    std::vector<uint8_t> data(3 * kAttachmentBlockBytes + 1000);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    MimeInput in = {};
+    in.charCode = MAIL_US_ASCII;
+    in.fromAddr = "from@example";
+    in.recipients = {"a@example"};
+    in.subject = "Job%%DWLPRINT%%";
+    in.text = ".Body\r\n..\r\n.";
+    in.date = "Sun, 06 Dec 2026 11:30:00 +0000";
+    in.messageId = "SMTP042.1@example";
+    in.fileName = "SMTP042.prn";
+    in.attachment = data.data();
+    const size_t line = 57;
+    for (size_t size : {size_t{0}, size_t{1}, line - 1, line, line + 1, kAttachmentBlockBytes - 1, kAttachmentBlockBytes,
+                        kAttachmentBlockBytes + 1, data.size()}) {
+        in.attachmentSize = size;
+        std::string whole = DotStuff(BuildMimeMessage(in));
+        EXPECT_EQ(StreamedPayload(in, kAttachmentBlockBytes), whole) << size;
+        EXPECT_EQ(StreamedPayload(in, 2 * line), whole) << size;
+    }
+    char small[10];
+    EXPECT_EQ(Base64LinesInto(small, 9, data.data(), 6), 0u) << "9 characters do not hold 8 and CR LF";
+    EXPECT_EQ(Base64LinesInto(small, sizeof small, data.data(), 6), 10u);
+}
+
+TEST(MailAuth, TheAuthLinesCarryTheCredentialsInBase64AndNeverOverrun)
+{
+    char line[kAuthLineSize];
+    size_t length = AuthPlainLine(line, sizeof line, "sender", "s3cret");
+    EXPECT_EQ(std::string(line, length), "AUTH PLAIN AHNlbmRlcgBzM2NyZXQ=\r\n");
+    length = AuthLoginLine(line, sizeof line, "s3cret");
+    EXPECT_EQ(std::string(line, length), "czNjcmV0\r\n");
+    // The longest ID and password of the parameter file fit.
+    const std::string longest(256, 'p');
+    length = AuthPlainLine(line, sizeof line, longest.c_str(), longest.c_str());
+    EXPECT_EQ(length, strlen("AUTH PLAIN ") + (2 + 2 * 256 + 2) / 3 * 4 + 2);
+    // A buffer that is too small stays within its bounds and holds nothing.
+    char small[40];
+    memset(small, 'x', sizeof small);
+    EXPECT_EQ(AuthPlainLine(small, sizeof small, "sender", longest.c_str()), 0u);
+    EXPECT_EQ(std::string(small, sizeof small), std::string(sizeof small, '\0'));
+    memset(small, 'x', sizeof small);
+    EXPECT_EQ(AuthLoginLine(small, sizeof small, longest.c_str()), 0u);
+    EXPECT_EQ(std::string(small, sizeof small), std::string(sizeof small, '\0'));
+    const std::string tooLong(kAuthLineSize, 'p');
+    EXPECT_EQ(AuthPlainLine(line, sizeof line, "id", tooLong.c_str()), 0u);
+}
+
+TEST(MailAuth, ASecretBufferIsWipedWhenItsScopeEnds)
+{
+    alignas(SecretBuffer<64>) unsigned char storage[sizeof(SecretBuffer<64>)];
+    SecretBuffer<64>* secret = new (storage) SecretBuffer<64>();
+    strcpy(secret->bytes, "AUTH PLAIN AHNlbmRlcgBzM2NyZXQ=");
+    secret->~SecretBuffer<64>();
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(storage), sizeof storage), std::string(sizeof storage, '\0'));
 }
 
 } // namespace

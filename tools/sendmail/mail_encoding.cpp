@@ -30,16 +30,32 @@ std::string Base64(const std::string& bytes)
 
 std::string Base64Lines(const uint8_t* data, size_t size)
 {
+    std::string out(Base64LinesSize(size), '\0');
+    if (!out.empty())
+        out.resize(Base64LinesInto(&out[0], out.size(), data, size));
+    return out;
+}
+
+size_t Base64LinesSize(size_t size)
+{
     const size_t lineBytes = kBase64LineChars / 4 * 3;
-    std::string out;
-    out.reserve((size + 2) / 3 * 4 + (size / lineBytes + 1) * 2);
-    char line[kBase64LineChars];
+    size_t lines = (size + lineBytes - 1) / lineBytes;
+    return (size + 2) / 3 * 4 + lines * 2;
+}
+
+size_t Base64LinesInto(char* out, size_t capacity, const uint8_t* data, size_t size)
+{
+    const size_t lineBytes = kBase64LineChars / 4 * 3;
+    if (capacity < Base64LinesSize(size))
+        return 0;
+    size_t written = 0;
     for (size_t at = 0; at < size; at += lineBytes) {
         size_t count = size - at < lineBytes ? size - at : lineBytes;
-        out.append(line, Base64Encode(line, sizeof line, data + at, count));
-        out += "\r\n";
+        written += Base64Encode(out + written, capacity - written, data + at, count);
+        out[written++] = '\r';
+        out[written++] = '\n';
     }
-    return out;
+    return written;
 }
 
 std::string NormaliseLineEnds(const std::string& text)
@@ -81,21 +97,71 @@ bool IsPlainAscii(const std::string& text)
     return true;
 }
 
-std::string DotStuff(const std::string& message)
+std::string DotStuffLines(const std::string& text)
 {
     std::string out;
-    out.reserve(message.size() + message.size() / 64 + 8);
+    out.reserve(text.size() + text.size() / 64 + 8);
     bool lineStart = true;
-    for (size_t i = 0; i < message.size(); ++i) {
-        if (lineStart && message[i] == '.')
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (lineStart && text[i] == '.')
             out.push_back('.');
-        out.push_back(message[i]);
-        lineStart = message[i] == '\n' && i > 0 && message[i - 1] == '\r';
+        out.push_back(text[i]);
+        lineStart = text[i] == '\n' && i > 0 && text[i - 1] == '\r';
     }
-    if (!message.empty() && !lineStart)
+    return out;
+}
+
+std::string DotStuff(const std::string& message)
+{
+    std::string out = DotStuffLines(message);
+    bool endsLine = message.size() >= 2 && message.compare(message.size() - 2, 2, "\r\n") == 0;
+    if (!message.empty() && !endsLine)
         out += "\r\n";
     out += ".\r\n";
     return out;
+}
+
+namespace {
+
+// "<prefix><base64 of the bytes>\r\n" into `out`; its length, 0 (and `out`
+// wiped) when it does not fit.
+size_t Base64Line(char* out, size_t capacity, const char* prefix, const uint8_t* data, size_t size)
+{
+    size_t prefixLength = strlen(prefix);
+    size_t needed = prefixLength + (size + 2) / 3 * 4 + 2;
+    if (!out || capacity < needed + 1) {
+        if (out)
+            WipeBytes(out, capacity);
+        return 0;
+    }
+    memcpy(out, prefix, prefixLength);
+    size_t length = prefixLength + Base64Encode(out + prefixLength, capacity - prefixLength, data, size);
+    memcpy(out + length, "\r\n", 3);
+    return length + 2;
+}
+
+} // namespace
+
+size_t AuthPlainLine(char* out, size_t capacity, const char* id, const char* password)
+{
+    SecretBuffer<kAuthLineSize> token;
+    size_t idLength = strlen(id);
+    size_t passwordLength = strlen(password);
+    size_t length = 0;
+    if (idLength + passwordLength + 2 <= sizeof token.bytes) {
+        memcpy(token.bytes + 1, id, idLength);
+        memcpy(token.bytes + 2 + idLength, password, passwordLength);
+        length = Base64Line(out, capacity, "AUTH PLAIN ", reinterpret_cast<const uint8_t*>(token.bytes),
+                            idLength + passwordLength + 2);
+    } else if (out) {
+        WipeBytes(out, capacity);
+    }
+    return length;
+}
+
+size_t AuthLoginLine(char* out, size_t capacity, const char* text)
+{
+    return Base64Line(out, capacity, "", reinterpret_cast<const uint8_t*>(text), strlen(text));
 }
 
 size_t EncodedWordBytes(const char* charset, size_t used)

@@ -184,26 +184,47 @@ std::string PartSubject(const std::string& subject, size_t part, size_t parts)
     return subject + suffix;
 }
 
-std::string BuildMimeMessage(const MimeInput& in)
+namespace {
+
+// The message up to the blank line after the attachment's headers; the
+// attachment's base64 lines and the closing boundary follow.
+std::string MessageHead(const MimeInput& in, std::string* boundary)
 {
     std::string text = TextPart(in);
-    std::string boundary = Boundary(text, in.messageId);
+    *boundary = Boundary(text, in.messageId);
     std::string out;
-    out.reserve(in.attachmentSize / 3 * 4 + in.attachmentSize / 27 + text.size() + 2048);
     out += FromHeader(in);
     out += ToHeader(in.recipients);
     out += "Subject: " + HeaderText(in.subject, in.charCode, 9) + "\r\n";
     out += "Date: " + in.date + "\r\n";
     out += "Message-ID: <" + in.messageId + ">\r\n";
     out += "MIME-Version: 1.0\r\n";
-    out += "Content-Type: multipart/mixed;\r\n boundary=\"" + boundary + "\"\r\n\r\n";
+    out += "Content-Type: multipart/mixed;\r\n boundary=\"" + *boundary + "\"\r\n\r\n";
     out += "This is a multi-part message in MIME format.\r\n";
-    out += "--" + boundary + "\r\n" + text;
-    out += "--" + boundary + "\r\n";
+    out += "--" + *boundary + "\r\n" + text;
+    out += "--" + *boundary + "\r\n";
     out += "Content-Type: application/octet-stream; name=\"" + in.fileName + "\"\r\n";
     out += "Content-Transfer-Encoding: base64\r\n";
     out += "Content-Disposition: attachment; filename=\"" + in.fileName + "\"\r\n\r\n";
+    return out;
+}
+
+} // namespace
+
+std::string BuildMimeMessage(const MimeInput& in)
+{
+    std::string boundary;
+    std::string out = MessageHead(in, &boundary);
     out += Base64Lines(in.attachment, in.attachmentSize);
     out += "--" + boundary + "--\r\n";
     return out;
+}
+
+MimeFrame BuildMimeFrame(const MimeInput& in)
+{
+    std::string boundary;
+    MimeFrame frame;
+    frame.head = DotStuffLines(MessageHead(in, &boundary));
+    frame.tail = "--" + boundary + "--\r\n.\r\n";
+    return frame;
 }

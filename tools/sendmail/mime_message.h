@@ -27,6 +27,18 @@ struct MimeInput {
 // The message in CR LF lines, not yet dot-stuffed.
 std::string BuildMimeMessage(const MimeInput& input);
 
+// The DATA payload of the message without the attachment's base64 lines,
+// which go between `head` and `tail` as the job's file is read
+// (Base64LinesInto, blocks of kAttachmentBlockBytes). Together they are
+// DotStuff(BuildMimeMessage(input)): no base64 line starts with "." and the
+// head ends with a whole line, so only the head needs dot-stuffing.
+// `input.attachment` is not used.
+struct MimeFrame {
+    std::string head; // dot-stuffed, up to the blank line after the attachment's headers
+    std::string tail; // the closing boundary and the end of the data, ".\r\n"
+};
+MimeFrame BuildMimeFrame(const MimeInput& input);
+
 // A header's text for the character code: as it is when it is plain ASCII,
 // else RFC 2047 encoded words. `used` is the length of the line before it.
 std::string HeaderText(const std::string& text, uint16_t charCode, size_t used);

@@ -39,7 +39,14 @@
 // authentication failed (or the server offers no AUTH PLAIN/LOGIN while
 // AuthType is 1); 40 too many parts; 100 started without a job (no /A
 // argument). A reply of more than 512 lines or 64 KiB counts as no answer.
-// Nothing it prints holds the password or the authentication exchange.
+// A server that takes none of the mail data for the time-out fails it with 23.
+// Nothing it prints holds the password or the authentication exchange, and
+// every copy of the password (unscrambled, in the AUTH lines) is wiped before
+// it ends, whatever the way out, running out of memory included (25).
+//
+// Memory: the spool file is read in blocks of kAttachmentBlockBytes and sent
+// as base64 lines block by block; what the mailer holds does not grow with
+// the job.
 #include <winsock2.h>
 #include <windows.h>
 
@@ -49,6 +56,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/base64.h"
 #include "codec/parse_number.h"
 #include "codec/password_codec.h"
 #include "mail/mail_params.h"
@@ -64,24 +72,23 @@ const DWORD kDefaultTimeoutMs = 60000;
 const DWORD kDataEndTimeoutFactor = 10;
 // Waits are measured with signed tick differences: none may exceed this.
 const DWORD kMaxWaitMs = 0x7FFFFFFF;
-const size_t kMaxParts = 99;
+const uint64_t kMaxParts = 99;
 const uint32_t kAuthRequired = 1;
 
-bool ReadWholeFile(const char* path, std::string* bytes)
+// The parameter file into `image`; its size, or 0 when it cannot be read or
+// is larger than the layout.
+size_t ReadParamsFile(const char* path, uint8_t* image, size_t capacity)
 {
     HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
-    LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart < 0x7FFFFFFF;
-    if (ok) {
-        bytes->resize(static_cast<size_t>(size.QuadPart));
-        DWORD got = 0;
-        ok = bytes->empty() || (ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &got, nullptr) &&
-                                got == bytes->size());
-    }
+        return 0;
+    DWORD got = 0;
+    DWORD extra = 0;
+    BYTE probe = 0;
+    bool ok = ReadFile(file, image, static_cast<DWORD>(capacity), &got, nullptr) &&
+              ReadFile(file, &probe, 1, &extra, nullptr) && extra == 0;
     CloseHandle(file);
-    return ok;
+    return ok ? got : 0;
 }
 
 DWORD TimeoutMs()
@@ -119,50 +126,68 @@ std::string DateNow()
 
 // One job as read from its files.
 struct Job {
-    MailParams params;
-    std::string spool;
+    MailParams params;  // the scrambled password wiped once it is read
+    HANDLE spool = INVALID_HANDLE_VALUE;
+    uint64_t spoolSize = 0;
     std::vector<std::string> recipients;
-    std::string password; // unscrambled, wiped at the end
+    char password[sizeof MailParams::authPass]; // unscrambled
 };
+
+// The spool file, open for reading in blocks while the mail is sent.
+bool OpenSpool(const char* path, Job* job)
+{
+    job->spool = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    LARGE_INTEGER size;
+    if (job->spool == INVALID_HANDLE_VALUE || !GetFileSizeEx(job->spool, &size) || size.QuadPart < 0)
+        return false;
+    job->spoolSize = static_cast<uint64_t>(size.QuadPart);
+    return true;
+}
 
 DWORD ReadJob(const char* spoolPath, Job* job)
 {
     char paramsPath[MAX_PATH + 8];
-    std::string image;
-    if (!MailParamsPath(spoolPath, paramsPath, sizeof paramsPath) || !ReadWholeFile(paramsPath, &image) ||
-        !ReadMailParams(reinterpret_cast<const uint8_t*>(image.data()), image.size(), &job->params) ||
-        !ReadWholeFile(spoolPath, &job->spool))
+    SecretBuffer<kMailParamsSize> image;
+    uint8_t* bytes = reinterpret_cast<uint8_t*>(image.bytes);
+    if (!MailParamsPath(spoolPath, paramsPath, sizeof paramsPath) ||
+        !ReadMailParams(bytes, ReadParamsFile(paramsPath, bytes, sizeof image.bytes), &job->params) ||
+        !OpenSpool(spoolPath, job))
         return ERR_SMTP_OTHER;
-    SecureZeroMemory(&image[0], image.size());
+    memcpy(job->password, job->params.authPass, sizeof job->password);
+    WipeBytes(job->params.authPass, sizeof job->params.authPass);
+    UnscramblePassword(job->password);
     job->recipients = SplitRecipients(job->params.toAddr);
     bool usable = !job->recipients.empty() && UsableAddress(job->params.fromAddr);
     for (const std::string& to : job->recipients)
         usable = usable && UsableAddress(to);
-    if (!usable)
-        return ERR_SMTP_ADDRESS;
-    char password[sizeof job->params.authPass];
-    memcpy(password, job->params.authPass, sizeof password);
-    UnscramblePassword(password);
-    job->password = password;
-    SecureZeroMemory(password, sizeof password);
-    SecureZeroMemory(job->params.authPass, sizeof job->params.authPass);
-    return ERR_NONE;
+    return usable ? ERR_NONE : ERR_SMTP_ADDRESS;
+}
+
+// Closes the spool file and wipes every copy of the password the job holds.
+void EndJob(Job* job)
+{
+    if (job->spool != INVALID_HANDLE_VALUE)
+        CloseHandle(job->spool);
+    job->spool = INVALID_HANDLE_VALUE;
+    WipeBytes(job->password, sizeof job->password);
+    WipeBytes(job->params.authPass, sizeof job->params.authPass);
 }
 
 // How many parts the job goes in; 0 when there would be too many.
-size_t PartCount(const MailParams& params, size_t size, size_t* partBytes)
+uint64_t PartCount(const MailParams& params, uint64_t size, uint64_t* partBytes)
 {
     *partBytes = size ? size : 1;
     if (!params.divideFile)
         return 1;
     if (params.divideSize == 0 || params.divideSize > 0x7FFFFFFF / 1024)
         return params.divideSize == 0 ? 0 : 1;
-    *partBytes = static_cast<size_t>(params.divideSize) * 1024;
-    size_t parts = size == 0 ? 1 : (size + *partBytes - 1) / *partBytes;
+    *partBytes = static_cast<uint64_t>(params.divideSize) * 1024;
+    uint64_t parts = size == 0 ? 1 : (size + *partBytes - 1) / *partBytes;
     return parts > kMaxParts ? 0 : parts;
 }
 
-std::string PartFileName(const char* jobTag, size_t part, size_t parts)
+std::string PartFileName(const char* jobTag, uint64_t part, uint64_t parts)
 {
     std::string tag = jobTag[0] ? jobTag : "job";
     if (parts <= 1)
@@ -170,7 +195,7 @@ std::string PartFileName(const char* jobTag, size_t part, size_t parts)
     return tag + "_" + std::to_string(part) + "of" + std::to_string(parts) + ".prn";
 }
 
-std::string MessageId(const MailParams& params, size_t part)
+std::string MessageId(const MailParams& params, uint64_t part)
 {
     const char* at = strchr(params.fromAddr, '@');
     char text[160];
@@ -180,11 +205,57 @@ std::string MessageId(const MailParams& params, size_t part)
     return text;
 }
 
+// Buffers of one attachment block and its base64 lines, reused for every block.
+struct BlockBuffers {
+    std::vector<uint8_t> bytes;
+    std::vector<char> lines;
+};
+
+// The attachment: `size` bytes of the spool file from `offset`, read in
+// blocks and sent as base64 lines. A file that ends early fails with 25; the
+// caller then closes the connection inside the mail data, and the server
+// drops the unfinished mail.
+DWORD SendAttachment(SmtpSession* session, const Job& job, uint64_t offset, uint64_t size, BlockBuffers* buffers)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(job.spool, at, nullptr, FILE_BEGIN))
+        return ERR_SMTP_OTHER;
+    DWORD code = ERR_NONE;
+    for (uint64_t left = size; code == ERR_NONE && left > 0;) {
+        DWORD want = static_cast<DWORD>(left < kAttachmentBlockBytes ? left : kAttachmentBlockBytes);
+        DWORD got = 0;
+        if (!ReadFile(job.spool, buffers->bytes.data(), want, &got, nullptr) || got != want)
+            return ERR_SMTP_OTHER;
+        size_t length = Base64LinesInto(buffers->lines.data(), buffers->lines.size(), buffers->bytes.data(), got);
+        code = SmtpSendData(session, buffers->lines.data(), length);
+        left -= got;
+    }
+    return code;
+}
+
+// One message: the envelope, the head, the attachment's lines, the tail.
+DWORD SendMailPart(SmtpSession* session, const Job& job, const MimeInput& input, uint64_t offset, uint64_t size,
+                  BlockBuffers* buffers)
+{
+    MimeFrame frame = BuildMimeFrame(input);
+    DWORD code = SmtpStartMail(session, job.params.fromAddr, job.recipients);
+    if (code == ERR_NONE)
+        code = SmtpSendData(session, frame.head.data(), frame.head.size());
+    if (code == ERR_NONE)
+        code = SendAttachment(session, job, offset, size, buffers);
+    if (code == ERR_NONE)
+        code = SmtpSendData(session, frame.tail.data(), frame.tail.size());
+    if (code == ERR_NONE)
+        code = SmtpEndMail(session);
+    return code;
+}
+
 DWORD SendJob(const Job& job, DWORD timeoutMs)
 {
     const MailParams& p = job.params;
-    size_t partBytes = 0;
-    size_t parts = PartCount(p, job.spool.size(), &partBytes);
+    uint64_t partBytes = 0;
+    uint64_t parts = PartCount(p, job.spoolSize, &partBytes);
     if (parts == 0)
         return ERR_SMTP_OVER_DIVISION;
     MimeInput input = {};
@@ -194,6 +265,9 @@ DWORD SendJob(const Job& job, DWORD timeoutMs)
     input.fromAddr = p.fromAddr;
     input.recipients = job.recipients;
     std::string subject = SourceCharsetText(p.subject, p.charCode);
+    BlockBuffers buffers;
+    buffers.bytes.resize(kAttachmentBlockBytes);
+    buffers.lines.resize(Base64LinesSize(kAttachmentBlockBytes));
 
     SmtpSession session;
     session.timeoutMs = timeoutMs;
@@ -201,19 +275,31 @@ DWORD SendJob(const Job& job, DWORD timeoutMs)
     DWORD code = SmtpOpen(&session, p.smtpServer, kSmtpPort, HostName().c_str());
     if (code == ERR_NONE && p.authType == kAuthRequired)
         code = SmtpAuthenticate(&session, p.authId, job.password);
-    for (size_t part = 1; code == ERR_NONE && part <= parts; ++part) {
-        size_t offset = (part - 1) * partBytes;
-        input.subject = PartSubject(subject, part, parts);
+    for (uint64_t part = 1; code == ERR_NONE && part <= parts; ++part) {
+        uint64_t offset = (part - 1) * partBytes;
+        input.subject = PartSubject(subject, static_cast<size_t>(part), static_cast<size_t>(parts));
         input.date = DateNow();
         input.messageId = MessageId(p, part);
         input.fileName = PartFileName(p.jobTag, part, parts);
-        input.attachment = reinterpret_cast<const uint8_t*>(job.spool.data()) + offset;
-        input.attachmentSize = job.spool.size() - offset < partBytes ? job.spool.size() - offset : partBytes;
-        code = SmtpSendMail(&session, p.fromAddr, job.recipients, DotStuff(BuildMimeMessage(input)));
+        uint64_t size = job.spoolSize - offset < partBytes ? job.spoolSize - offset : partBytes;
+        code = SendMailPart(&session, job, input, offset, size, &buffers);
     }
     if (code != ERR_NONE)
         fprintf(stderr, "Sendmail: not sent (%lu): %s\n", static_cast<unsigned long>(code), session.lastReply.c_str());
     SmtpClose(&session);
+    return code;
+}
+
+DWORD RunJob(const char* spoolPath, Job* job)
+{
+    DWORD code = ReadJob(spoolPath, job);
+    WSADATA wsa;
+    if (code == ERR_NONE && WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
+        code = ERR_SMTP_OTHER;
+    else if (code == ERR_NONE) {
+        code = SendJob(*job, TimeoutMs());
+        WSACleanup();
+    }
     return code;
 }
 
@@ -228,16 +314,15 @@ int main()
     Job* job = new (std::nothrow) Job();
     if (!job)
         return ERR_SMTP_OTHER;
-    DWORD code = ReadJob(spoolPath, job);
-    WSADATA wsa;
-    if (code == ERR_NONE && WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
+    DWORD code = ERR_SMTP_OTHER;
+    try {
+        code = RunJob(spoolPath, job);
+    } catch (const std::bad_alloc&) {
+        // Out of memory anywhere in the job is a failure to send like any
+        // other; the unwinding has wiped the secrets of the stack on its way.
         code = ERR_SMTP_OTHER;
-    else if (code == ERR_NONE) {
-        code = SendJob(*job, TimeoutMs());
-        WSACleanup();
     }
-    if (!job->password.empty())
-        SecureZeroMemory(&job->password[0], job->password.size());
+    EndJob(job);
     delete job;
     return static_cast<int>(code);
 }

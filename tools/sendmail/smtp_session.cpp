@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codec/base64.h"
 #include "mail/mail_params.h"
 #include "sendmail/mail_encoding.h"
 
@@ -16,7 +17,8 @@ const size_t kMaxReplyBytes = 64 * 1024;
 const size_t kMaxReplyLines = 512;
 // Deadlines are compared as signed tick differences: a longer wait would end at once.
 const DWORD kMaxWaitMs = 0x7FFFFFFF;
-const size_t kSendBlock = 16384;
+// The most one send call offers; the socket takes what its buffer holds.
+const int kSendBlock = 65536;
 const DWORD kQuitWaitMs = 2000;
 
 struct Reply {
@@ -54,6 +56,8 @@ bool ReadLine(SmtpSession* session, DWORD deadline, std::string* line)
             return false;
         char block[4096];
         int got = recv(session->socket, block, sizeof block, 0);
+        if (got == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK)
+            continue;
         if (got <= 0)
             return false;
         session->input.append(block, static_cast<size_t>(got));
@@ -88,26 +92,42 @@ Reply ReadReply(SmtpSession* session, DWORD timeoutMs)
     return reply;
 }
 
-bool SendText(SmtpSession* session, const std::string& text)
+// Sends the bytes on the non-blocking socket. A server that takes nothing
+// for the time-out (it stopped reading, its buffers are full) fails the send
+// instead of blocking the mailer for good.
+bool SendBytes(SmtpSession* session, const char* data, size_t size)
 {
-    for (size_t at = 0; at < text.size();) {
-        int chunk = static_cast<int>(text.size() - at < kSendBlock ? text.size() - at : kSendBlock);
-        if (!WaitSocket(session->socket, true, session->timeoutMs))
+    DWORD timeout = session->timeoutMs < kMaxWaitMs ? session->timeoutMs : kMaxWaitMs;
+    DWORD deadline = GetTickCount() + timeout;
+    for (size_t at = 0; at < size;) {
+        DWORD now = GetTickCount();
+        if (static_cast<LONG>(deadline - now) <= 0 || !WaitSocket(session->socket, true, deadline - now))
             return false;
-        int sent = send(session->socket, text.data() + at, chunk, 0);
+        int chunk = size - at < static_cast<size_t>(kSendBlock) ? static_cast<int>(size - at) : kSendBlock;
+        int sent = send(session->socket, data + at, chunk, 0);
+        if (sent == SOCKET_ERROR && WSAGetLastError() == WSAEWOULDBLOCK)
+            continue;
         if (sent <= 0)
             return false;
         at += static_cast<size_t>(sent);
+        deadline = GetTickCount() + timeout;
     }
     return true;
 }
 
-// Sends a command line and reads the reply; no reply when the send failed.
-Reply Command(SmtpSession* session, const std::string& line)
+// Sends a command line (with its CR LF) and reads the reply; no reply when
+// the send failed.
+Reply CommandLine(SmtpSession* session, const char* line, size_t length)
 {
-    if (!SendText(session, line + "\r\n"))
+    if (!SendBytes(session, line, length))
         return Reply();
     return ReadReply(session, session->timeoutMs);
+}
+
+Reply Command(SmtpSession* session, const std::string& command)
+{
+    std::string line = command + "\r\n";
+    return CommandLine(session, line.data(), line.size());
 }
 
 bool Positive(const Reply& reply)
@@ -175,8 +195,8 @@ DWORD Connect(SmtpSession* session, const char* host, WORD port)
         int size = sizeof error;
         connected = getsockopt(session->socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size) == 0 && error == 0;
     }
-    nonBlocking = 0;
-    ioctlsocket(session->socket, FIONBIO, &nonBlocking);
+    // The socket stays non-blocking: every read and send waits in select,
+    // bounded by the time-out.
     if (!connected) {
         session->lastReply = "no connection to the server";
         return ERR_SMTP_SERVER_NONE;
@@ -218,21 +238,34 @@ DWORD SmtpOpen(SmtpSession* session, const char* host, WORD port, const char* ho
     return hello.code == 250 ? ERR_NONE : ERR_SMTP_SERVER_ERROR;
 }
 
-DWORD SmtpAuthenticate(SmtpSession* session, const std::string& id, const std::string& password)
+DWORD SmtpAuthenticate(SmtpSession* session, const char* id, const char* password)
 {
-    Reply reply;
-    if (session->authPlain) {
-        std::string token = std::string(1, '\0') + id + std::string(1, '\0') + password;
-        reply = Command(session, "AUTH PLAIN " + Base64(token));
-        SecureZeroMemory(&token[0], token.size());
-    } else if (session->authLogin) {
-        reply = Command(session, "AUTH LOGIN");
-        if (reply.code == 334)
-            reply = Command(session, Base64(id));
-        if (reply.code == 334)
-            reply = Command(session, Base64(password));
-    } else {
+    if (!session->authPlain && !session->authLogin) {
         session->lastReply = "the server offers no AUTH PLAIN or LOGIN";
+        return ERR_SMTP_AUTH;
+    }
+    SecretBuffer<kAuthLineSize> line;
+    Reply reply;
+    bool fits = true;
+    if (session->authPlain) {
+        size_t length = AuthPlainLine(line.bytes, sizeof line.bytes, id, password);
+        fits = length != 0;
+        if (fits)
+            reply = CommandLine(session, line.bytes, length);
+    } else {
+        reply = Command(session, "AUTH LOGIN");
+        for (const char* answer : {id, password}) {
+            if (reply.code != 334)
+                break;
+            size_t length = AuthLoginLine(line.bytes, sizeof line.bytes, answer);
+            fits = length != 0;
+            if (!fits)
+                break;
+            reply = CommandLine(session, line.bytes, length);
+        }
+    }
+    if (!fits) {
+        session->lastReply = "the authentication ID or password is too long";
         return ERR_SMTP_AUTH;
     }
     if (reply.code == 235)
@@ -240,8 +273,7 @@ DWORD SmtpAuthenticate(SmtpSession* session, const std::string& id, const std::s
     return AuthFailure(reply);
 }
 
-DWORD SmtpSendMail(SmtpSession* session, const std::string& from, const std::vector<std::string>& recipients,
-                   const std::string& payload)
+DWORD SmtpStartMail(SmtpSession* session, const std::string& from, const std::vector<std::string>& recipients)
 {
     Reply reply = Command(session, "MAIL FROM:<" + from + ">");
     if (!Positive(reply))
@@ -261,11 +293,22 @@ DWORD SmtpSendMail(SmtpSession* session, const std::string& from, const std::vec
         return ERR_SMTP_SERVER_NONE;
     if (reply.code != 354)
         return ERR_SMTP_SERVER_ERROR;
-    if (!SendText(session, payload)) {
-        session->lastReply = "the connection failed while the mail was sent";
-        return ERR_SMTP_PROTOCOL;
-    }
-    reply = ReadReply(session, session->dataEndTimeoutMs);
+    session->inData = true;
+    return ERR_NONE;
+}
+
+DWORD SmtpSendData(SmtpSession* session, const char* data, size_t size)
+{
+    if (SendBytes(session, data, size))
+        return ERR_NONE;
+    session->lastReply = "the connection failed while the mail was sent";
+    return ERR_SMTP_PROTOCOL;
+}
+
+DWORD SmtpEndMail(SmtpSession* session)
+{
+    session->inData = false;
+    Reply reply = ReadReply(session, session->dataEndTimeoutMs);
     if (reply.code == 0)
         return ERR_SMTP_PROTOCOL;
     return reply.code == 250 ? ERR_NONE : ERR_SMTP_SERVER_ERROR;
@@ -275,7 +318,8 @@ void SmtpClose(SmtpSession* session)
 {
     if (session->socket == INVALID_SOCKET)
         return;
-    if (SendText(session, "QUIT\r\n"))
+    static const char kQuit[] = "QUIT\r\n";
+    if (!session->inData && SendBytes(session, kQuit, sizeof kQuit - 1))
         ReadReply(session, session->timeoutMs < kQuitWaitMs ? session->timeoutMs : kQuitWaitMs);
     closesocket(session->socket);
     session->socket = INVALID_SOCKET;

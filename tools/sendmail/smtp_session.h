@@ -21,15 +21,22 @@ struct SmtpSession {
     std::string lastReply;   // the last reply (or what went wrong), for the user
     bool authPlain = false;  // what EHLO offered
     bool authLogin = false;
+    bool inData = false;     // between DATA's 354 and the end of the data
 };
 
 // Connects to host:port and reads the greeting, then EHLO or HELO with this
 // machine's host name, or its address literal when the name has no dot.
 DWORD SmtpOpen(SmtpSession* session, const char* host, WORD port, const char* hostName);
-// AUTH PLAIN when offered, else AUTH LOGIN.
-DWORD SmtpAuthenticate(SmtpSession* session, const std::string& id, const std::string& password);
-// MAIL FROM, RCPT TO each recipient, DATA with the dot-stuffed payload.
-DWORD SmtpSendMail(SmtpSession* session, const std::string& from, const std::vector<std::string>& recipients,
-                   const std::string& payload);
-// QUIT (its answer waited for briefly) and close.
+// AUTH PLAIN when offered, else AUTH LOGIN. The lines that carry the
+// credentials are built in buffers wiped before the return.
+DWORD SmtpAuthenticate(SmtpSession* session, const char* id, const char* password);
+// MAIL FROM, RCPT TO each recipient and DATA: the server waits for the mail.
+DWORD SmtpStartMail(SmtpSession* session, const std::string& from, const std::vector<std::string>& recipients);
+// Bytes of the dot-stuffed payload; ERR_SMTP_PROTOCOL when they cannot go
+// (the connection failed, or the server took nothing for the time-out).
+DWORD SmtpSendData(SmtpSession* session, const char* data, size_t size);
+// The answer to the end of the data, which the payload's last bytes sent.
+DWORD SmtpEndMail(SmtpSession* session);
+// QUIT (its answer waited for briefly) and close; in the middle of the mail
+// data only the close, so that the server drops the unfinished mail.
 void SmtpClose(SmtpSession* session);
