@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "codec/base64.h"
 #include "mail/mail_params.h"
 #include "monitor/error_reporter.h"
 #include "monitor/monitor.h"
@@ -64,7 +65,6 @@ DWORD WriteParamsFile(const EmailSettings* mail, const char* path)
     DWORD code = params && image ? FillParams(mail, params) : static_cast<DWORD>(ERR_SMTP_OTHER);
     if (code == 0) {
         WriteMailParams(*params, image);
-        SecureZeroMemory(params->authPass, sizeof params->authPass);
         HANDLE file = CreatePrivateFile(path, FILE_ATTRIBUTE_NORMAL);
         DWORD written = 0;
         BOOL ok = file != INVALID_HANDLE_VALUE && WriteFile(file, image, kMailParamsSize, &written, nullptr) &&
@@ -76,12 +76,16 @@ DWORD WriteParamsFile(const EmailSettings* mail, const char* path)
                 DeleteFileA(path);
             code = ERR_SMTP_OTHER;
         }
-        SecureZeroMemory(image, kMailParamsSize);
     }
-    if (params)
+    // Both hold the scrambled password, whichever way the write went.
+    if (params) {
+        WipeBytes(params, sizeof(MailParams));
         HeapFree(GetProcessHeap(), 0, params);
-    if (image)
+    }
+    if (image) {
+        WipeBytes(image, kMailParamsSize);
         HeapFree(GetProcessHeap(), 0, image);
+    }
     return code;
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstring>
 
+#include "codec/base64.h"
 #include "codec/password_codec.h"
 #include "ipp/printer_url_record.h"
 #include "monitor/monitor.h"
@@ -81,8 +82,11 @@ BOOL QueryTextValue(HKEY key, const char* valueName, DWORD type, char* field, DW
             result = TRUE;
         }
     }
-    if (buffer)
+    // The value may be a password (AuthPass): no copy stays in freed memory.
+    if (buffer) {
+        WipeBytes(buffer, fieldSize);
         HeapFree(GetProcessHeap(), 0, buffer);
+    }
     return result;
 }
 
@@ -128,8 +132,10 @@ BOOL QueryRegValue(HKEY root, const char* subkey, const char* valueName, void* d
             *size = length;
         RegCloseKey(key);
     }
-    if (buffer)
+    if (buffer) {
+        WipeBytes(buffer, capacity);
         HeapFree(GetProcessHeap(), 0, buffer);
+    }
     return result;
 }
 
@@ -212,6 +218,7 @@ static void ReadIppCredentialValues(HKEY key, IppSettings* ipp)
     QueryTextValue(key, kValueUserName, REG_SZ, ipp->userName, sizeof ipp->userName);
     if (QueryTypedValue(key, kValuePassWord, REG_BINARY, stored, sizeof stored, &got))
         DecodePassword(stored, got, ipp->password, sizeof ipp->password);
+    WipeBytes(stored, sizeof stored);
 }
 
 // User name and password count only while Basic authentication is on.
@@ -279,8 +286,7 @@ static bool UseSettingsOf(PortRecord* port, DWORD protocol)
     SettingsHeader* fresh = NewSettingsRecord(protocol);
     if (!fresh)
         return false;
-    if (port->settings)
-        HeapFree(GetProcessHeap(), 0, port->settings);
+    FreeSettingsRecord(port->settings);
     port->settings = fresh;
     return true;
 }

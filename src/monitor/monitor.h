@@ -44,6 +44,9 @@ PortRecord* FindExactPort(const char* name);
 // record afterwards holds the lock itself or keeps the record in use.
 PortRecord* ListedPort(const void* handle);
 SettingsHeader* NewSettingsRecord(DWORD protocol);
+// Frees a record made by NewSettingsRecord, wiped first: it may hold the
+// SMTP or IPP password.
+void FreeSettingsRecord(SettingsHeader* settings);
 // The settings record a new port of `protocol` takes its chosen values from:
 // `templ` when it was made for that protocol, else (missing, or made for
 // another protocol) a zeroed record of the protocol; NULL for a protocol

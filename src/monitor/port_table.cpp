@@ -1,6 +1,7 @@
 // The port list: finding, making, loading and removing port records.
 #include <cstring>
 
+#include "codec/base64.h"
 #include "monitor/config_store.h"
 #include "monitor/model.h"
 #include "monitor/monitor.h"
@@ -113,6 +114,14 @@ SettingsHeader* NewSettingsRecord(DWORD protocol)
         ipp->statusConnection = INVALID_SOCKET;
     }
     return settings;
+}
+
+void FreeSettingsRecord(SettingsHeader* settings)
+{
+    if (!settings)
+        return;
+    WipeBytes(settings, SettingsSize(settings->protocol));
+    FreeBlock(settings);
 }
 
 template <size_t N>
@@ -242,7 +251,7 @@ void FreePortRecord(PortRecord* port)
         return;
     if (port->watcherThread)
         CloseHandle(port->watcherThread);
-    FreeBlock(port->settings);
+    FreeSettingsRecord(port->settings);
     FreeBlock(port->description);
     FreeBlock(port->remoteName);
     FreeBlock(port->userName);
