@@ -93,9 +93,11 @@ DWORD WriteParamsFile(const EmailSettings* mail, const char* path)
 // error code its exit code becomes.
 DWORD RunMailer(const char* spoolPath)
 {
-    // Without a usable InstallPath the bare name: the current directory's mailer.
+    // Only the mailer of the installation directory: without a usable
+    // InstallPath (missing, empty, the drive root) the job fails rather than
+    // start whatever "Sendmail.exe" the search path or the root holds.
     char program[MAX_PATH + 32];
-    if (InstallPathFile(kMailerProgram, program, sizeof program) == INSTALL_FILE_TOO_LONG)
+    if (InstallPathFile(kMailerProgram, program, sizeof program) != INSTALL_FILE_JOINED)
         return ERR_SMTP_OTHER;
     char* line = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kCommandLineSize));
     if (!line)

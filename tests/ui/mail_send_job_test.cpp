@@ -67,7 +67,8 @@ struct MailSend : ::testing::Test {
 
     // Runs MailSendJob; answers the box that comes, if any. Returns the box's
     // text ("" when none came) and the result in *sent.
-    std::string Send(BOOL* sent)
+    // The box's caption is checked unless `caption` is NULL.
+    std::string Send(BOOL* sent, const char* caption = "Mail box")
     {
         PortRecord* record = port;
         UiThread* run = StartUiThread([record] {
@@ -81,7 +82,9 @@ struct MailSend : ::testing::Test {
                   20000);
         if (!UiThreadEnded(run)) {
             MessageBoxSeen box = AnswerMessageBox(run->threadId, IDOK, 5000);
-            EXPECT_EQ(box.caption, "Mail box");
+            if (caption) {
+                EXPECT_EQ(box.caption, caption);
+            }
             text = box.text;
         }
         INT_PTR result = -1;
@@ -162,6 +165,34 @@ TEST_F(MailSend, FailuresBeforeTheMailerRunsAreShown)
     EXPECT_EQ(Send(&sent), "SMTP protocol");
     EXPECT_EQ(port->errorCode, 25u);
     RemoveDirectoryA(params.c_str());
+}
+
+// Without an installation directory (InstallPath empty, or only the drive's
+// root) there is no mailer of the monitor's own: the job fails with 25 and no
+// other "Sendmail.exe" is started, such as one in the current directory (a
+// stand-in that would report success waits there). The box has no catalogue
+// to take its texts from.
+TEST_F(MailSend, WithoutAnInstallationDirectoryNoMailerIsStarted)
+{
+    std::string other = dir + "current";
+    ASSERT_TRUE(CreateDirectoryA(other.c_str(), nullptr));
+    ASSERT_TRUE(CopyFileA((ProgramDir() + "stub_sendmail.exe").c_str(), (other + "\\" + kMailerProgram).c_str(), FALSE));
+    char earlier[MAX_PATH] = "";
+    GetCurrentDirectoryA(sizeof earlier, earlier);
+    ASSERT_TRUE(SetCurrentDirectoryA(other.c_str()));
+    for (const char* installPath : {"", "\\"}) {
+        SCOPED_TRACE(installPath);
+        SetRegistryValue(g_monitor.monitorKey, "", "InstallPath", REG_SZ, installPath,
+                         static_cast<DWORD>(strlen(installPath) + 1));
+        if (port->spoolFile == INVALID_HANDLE_VALUE)
+            port->spoolFile = CreateSpoolFile(mail->spoolPath, true);
+        BOOL sent = TRUE;
+        Send(&sent, nullptr);
+        EXPECT_FALSE(sent);
+        EXPECT_EQ(port->errorCode, 25u);
+        EXPECT_FALSE(Exists(other + "\\stub-cmdline.txt")) << "a mailer was started";
+    }
+    SetCurrentDirectoryA(earlier);
 }
 
 } // namespace
