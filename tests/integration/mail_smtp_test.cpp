@@ -175,6 +175,7 @@ TEST_F(Mailer, ServerFaultsBecomeTheirExitCodes)
         bool authenticate;
         DWORD exitCode;
         const char* timeoutMs; // SENDMAIL_TIMEOUT_MS; the end of the data waits ten times as long
+        size_t spoolMiB = 3;
     } cases[] = {
         {"", false, 21, "1500"},
         {"--mode silent", false, 21, "1500"},
@@ -187,14 +188,18 @@ TEST_F(Mailer, ServerFaultsBecomeTheirExitCodes)
         {"--mode drop-data --after 20000", false, 23, "1500"},
         {"--mode data552", false, 22, "1500"},
         {"--mode data-silent", false, 23, "300"},
+        // The server stops reading after DATA: once the socket buffers are
+        // full (a few MiB on loopback, so a job well beyond them) the mailer
+        // gives up after the step's time-out instead of blocking in a send.
+        {"--mode data-stop --rcvbuf 4096", false, 23, "1500", 16},
         // The answer comes after four step time-outs, well within ten.
         {"--mode data-slow --delay 2", false, 0, "500"},
         // Without a cap on reply lines the mailer would read until the
         // step's time-out (a minute here) and beyond the test's bound.
         {"--mode endless-ehlo", false, 21, "60000"},
     };
-    std::string spool = TestPattern(3 * 1024 * 1024, 5);
     for (const Case& c : cases) {
+        std::string spool = TestPattern(c.spoolMiB * 1024 * 1024, 5);
         PeerProcess peer("smtp-fault");
         if (c.options[0])
             StartPeer(&peer, SmtpCommand("smtp_fault.py", peer, c.options));

@@ -2,7 +2,7 @@
 """An SMTP server on 127.0.0.1 that fails on purpose, for the mailer's tests:
 
     smtp_fault.py --port 25 --dir DIR --mode MODE [--after N] [--delay S]
-                  [--lifetime S]
+                  [--rcvbuf BYTES] [--lifetime S]
 
 Modes:
   silent       accept, then never answer (the client's read times out)
@@ -17,6 +17,9 @@ Modes:
   drop-data    answer DATA with 354, read --after bytes of the mail, then
                reset the connection
   data552      refuse the mail at its end with 552
+  data-stop    answer DATA with 354, then read nothing more: with a small
+               --rcvbuf the client's sends block once the socket buffers
+               are full, and stay blocked until the client gives up
   data-silent  never answer the end of the mail
   data-slow    answer the end of the mail with 250 after --delay seconds
 Every other command gets 250; DATA gets 354 and the mail is read up to its
@@ -34,7 +37,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import fault_server  # noqa: E402
 
 MODES = ["silent", "greet421", "auth535", "no-auth", "ehlo500", "endless-ehlo", "mail550", "mail530", "rcpt550",
-         "drop-data", "data552", "data-silent", "data-slow"]
+         "drop-data", "data552", "data-stop", "data-silent", "data-slow"]
 ANSWERS = {("AUTH", "auth535"): "535 authentication failed", ("RCPT", "rcpt550"): "550 no such user",
            ("MAIL", "mail550"): "550 sender refused", ("MAIL", "mail530"): "530 authentication required",
            ("EHLO", "ehlo500"): "500 command not recognized", ("EHLO", "no-auth"): "250 fault server",
@@ -66,6 +69,12 @@ def read_mail(conn, buffer, args):
         total += len(more) - len(buffer[-4:])
         buffer = more
     return buffer.split(END_OF_DATA, 1)[1]
+
+
+def stop_reading(args):
+    """Reads nothing more until the lifetime ends (the test stops the server first)."""
+    while time.monotonic() < args.deadline:
+        time.sleep(0.05)
 
 
 def end_of_mail(conn, args, say):
@@ -109,6 +118,8 @@ def handle(conn, index, args, record):
                 return endless_lines(conn)
             if verb == "DATA":
                 say("354 go ahead")
+                if args.mode == "data-stop":
+                    return stop_reading(args)
                 buffer = read_mail(conn, buffer, args)
                 if buffer is None or not end_of_mail(conn, args, say):
                     return
