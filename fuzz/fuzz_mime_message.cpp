@@ -65,5 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Check(message.find(Base64Lines(data, size)) != std::string::npos);
     std::string payload = DotStuff(message);
     Check(payload.size() >= 3 && payload.compare(payload.size() - 3, 3, ".\r\n") == 0);
+    // The mailer streams the attachment between the frame's head and tail.
+    MimeFrame frame = BuildMimeFrame(in);
+    Check(frame.head + Base64Lines(data, size) + frame.tail == payload);
     return 0;
 }

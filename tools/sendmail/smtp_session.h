@@ -1,7 +1,8 @@
 // The SMTP dialogue of the mailer over Winsock: connect, greeting, EHLO (HELO
 // when EHLO is refused), AUTH PLAIN or LOGIN, and one mail transaction per
 // message. Every step returns a mailer exit code (monitor/error_codes.h):
-// ERR_NONE when it went well. Every read waits at most the session's time-out.
+// ERR_NONE when it went well. Every read waits at most the session's time-out,
+// and so does every send for the server to take more bytes.
 #pragma once
 
 #include <winsock2.h>
