@@ -19,6 +19,9 @@ set(PURE_SOURCES
     src/mail/mail_params.cpp
     src/mail/mail_checks.cpp
     src/mail/address_book.cpp
+    src/discovery/search_codec.cpp
+    src/discovery/port_name_codec.cpp
+    src/discovery/broadcast_list.cpp
 )
 # Pure code of the mailer (tools/sendmail): its MIME and encoding files.
 set(MAILER_PURE_SOURCES

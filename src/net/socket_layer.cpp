@@ -333,6 +333,8 @@ BOOL CloseConnection(PortRecord* port, SOCKET* connection, DWORD mode)
     return closed;
 }
 
+// A socket whose bind or option failed is closed again: the caller gets
+// INVALID_SOCKET and has nothing to close.
 BOOL OpenDatagramSocket(SOCKET* s, WORD localPort)
 {
     *s = socket(AF_INET, SOCK_DGRAM, 0);
@@ -340,8 +342,12 @@ BOOL OpenDatagramSocket(SOCKET* s, WORD localPort)
         return FALSE;
     sockaddr_in local = AnyLocalAddress(localPort);
     BOOL broadcast = TRUE;
-    return bind(*s, reinterpret_cast<const sockaddr*>(&local), kAddressLength) == 0 &&
-           setsockopt(*s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast), sizeof broadcast) == 0;
+    if (bind(*s, reinterpret_cast<const sockaddr*>(&local), kAddressLength) == 0 &&
+        setsockopt(*s, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&broadcast), sizeof broadcast) == 0)
+        return TRUE;
+    closesocket(*s);
+    *s = INVALID_SOCKET;
+    return FALSE;
 }
 
 BOOL CloseDatagramSocket(SOCKET s)

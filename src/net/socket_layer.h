@@ -60,6 +60,9 @@ BOOL SendAll(PortRecord* port, SOCKET s, const BYTE* data, DWORD length, DWORD* 
 BOOL CloseConnection(PortRecord* port, SOCKET* connection, DWORD mode);
 
 // Datagram helpers.
+// A UDP socket bound to any local address and `localPort` (0: any) with
+// broadcasts allowed. FALSE when a step fails; *s is then INVALID_SOCKET and
+// the socket made on the way is closed.
 BOOL OpenDatagramSocket(SOCKET* s, WORD localPort);
 BOOL CloseDatagramSocket(SOCKET s);
 int SendDatagram(SOCKET s, const char* data, int length, int flags, const sockaddr_in* address);

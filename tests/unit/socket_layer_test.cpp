@@ -363,4 +363,25 @@ TEST_F(SocketLayer, DatagramsArriveAndAnEmptyWaitEndsStrictlyAfterItsTime)
     EXPECT_TRUE(CloseDatagramSocket(sender));
 }
 
+TEST_F(SocketLayer, DatagramSocketWhoseBindFailsIsClosedAndReset)
+{
+    SOCKET holder = INVALID_SOCKET;
+    ASSERT_TRUE(OpenDatagramSocket(&holder, 0));
+    sockaddr_in bound = {};
+    int length = sizeof bound;
+    getsockname(holder, reinterpret_cast<sockaddr*>(&bound), &length);
+    // The handle the next socket gets; free again before the failing call.
+    SOCKET probe = socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_NE(INVALID_SOCKET, probe);
+    closesocket(probe);
+
+    SOCKET s = 12345;
+    EXPECT_FALSE(OpenDatagramSocket(&s, ntohs(bound.sin_port))) << "the port is taken";
+    EXPECT_EQ(INVALID_SOCKET, s);
+    SOCKET next = socket(AF_INET, SOCK_DGRAM, 0);
+    EXPECT_EQ(probe, next) << "the failed call's socket was closed: its handle is free again";
+    closesocket(next);
+    EXPECT_TRUE(CloseDatagramSocket(holder));
+}
+
 } // namespace

@@ -58,6 +58,8 @@ bool ParseAddArguments(const std::vector<std::string>& c, NewPortDefinition* def
 int AddNewPort(const LoadedMonitor& monitor, const std::string& monitorKey, const NewPortDefinition& definition);
 int DeleteNamedPort(const LoadedMonitor& monitor, const std::string& name);
 int RunDialogCommand(const LoadedMonitor& monitor, const std::string& monitorKey, const std::vector<std::string>& c);
+// The print-server search dialog on its own (search_command.cpp).
+int SearchCommand(const LoadedMonitor& monitor, const std::vector<std::string>& c);
 
 // Installer.
 int InstallMonitor(const Options& options, const std::string& monitorKey);

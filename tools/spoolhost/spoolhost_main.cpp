@@ -34,6 +34,9 @@ void Usage()
             "  delete NAME                    delete a port (memory and registry)\n"
             "  configure NAME                 open the port's configuration dialog (needs a display)\n"
             "  wizard                         open the add-port wizard (needs a display)\n"
+            "  search [--close-after MS]      open the print-server search dialog (needs a display) and\n"
+            "                                 print the servers it lists and the one chosen; OK is\n"
+            "                                 pressed after MS milliseconds when given\n"
             "  install-monitor DIR [--lang en|ja]\n"
             "                                 copy the monitor, its catalogues and the mailer into DIR\n"
             "                                 and register them (InstallPath, Driver)\n"
@@ -93,6 +96,8 @@ int RunCommand(const LoadedMonitor& monitor, const Options& options, const Print
         return DeleteNamedPort(monitor, c[1]);
     if ((c[0] == "configure" && c.size() == 2) || (c[0] == "wizard" && c.size() == 1))
         return RunDialogCommand(monitor, MonitorKeyOf(options.dll), c);
+    if (c[0] == "search")
+        return SearchCommand(monitor, c);
     Usage();
     return 2;
 }
