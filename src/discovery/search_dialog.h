@@ -11,11 +11,11 @@
 //       // server answered from another UDP port), then LookupPortNames.
 //   }
 //
-// The dialog runs modally on the caller's thread (which must pump no other
-// modal loop meanwhile); everything it needs is its own (a heap table of at
-// most 128 servers, its search socket, its font), so any thread with a
-// message loop may open it, and the spooler host opens it on its own through
-// the DLL's SearchPrintServers export.
+// The dialog is modal and runs on the caller's thread; everything it uses is
+// its own (a heap table of at most 128 servers, its search socket, its font,
+// its sort state), so the pages need no state of theirs for it, and the
+// spooler host opens it on its own through the DLL's SearchPrintServers
+// export (`spoolhost search`). Only a result of 1 means a server was chosen.
 #pragma once
 
 #include <winsock2.h>

@@ -109,7 +109,7 @@ protected:
     // Waits for `count` rows, then a little longer to see that no more come.
     static bool WaitRows(HWND dialog, int count)
     {
-        bool reached = WaitUntil([&] { return RowCount(dialog) >= count; });
+        bool reached = WaitUntil([&] { return RowCount(dialog) >= count; }, 2 * kUiWaitMs);
         Sleep(300);
         return reached && RowCount(dialog) == count;
     }

@@ -117,7 +117,7 @@ protected:
 
     bool WaitFocus(int id)
     {
-        return WaitUntil([&] { return Focus() == GetDlgItem(dialog, id); }, 2000);
+        return WaitUntil([&] { return Focus() == GetDlgItem(dialog, id); });
     }
 
     std::pair<DWORD, DWORD> Sel(int id)
