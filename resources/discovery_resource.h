@@ -1,4 +1,4 @@
-// Resource identifiers of the print-server search dialogs (Part 6.3).
+// Resource identifiers of the print-server search dialogs.
 #pragma once
 
 // The picture behind the four octet fields of the settings dialog.

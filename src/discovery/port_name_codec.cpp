@@ -1,5 +1,5 @@
 // The internal-port-name request and reply, the answer's reassembly and the
-// answer-name map (Part 6.1).
+// answer-name map.
 #include "discovery/port_name_codec.h"
 
 #include <cstring>

@@ -1,6 +1,6 @@
-// The internal-port-name query of Part 6.1: asks one print server for the
+// The internal-port-name query: asks one print server for the
 // names of its internal printer ports ("GET PORT_NAME", in chunks), and the
-// background lookup that the wizard's LPR page (Part 7.2) starts after a
+// background lookup that the wizard's LPR page starts after a
 // search to offer the matching LPR queue names.
 #pragma once
 

@@ -1,6 +1,6 @@
-// The search of the print servers' UDP query protocol (Part 6.1): the
+// The search of the print servers' UDP query protocol: the
 // request sent by broadcast, the identification reply, and the table of
-// answering servers that the search dialog (Part 6.3) keeps, with its model
+// answering servers that the search dialog keeps, with its model
 // filter. Pure code: no OS header; numbers on the wire are big-endian.
 #pragma once
 
@@ -94,7 +94,7 @@ enum SearchOffer {
     SEARCH_PORT_UPGRADED, // that entry had query port 9 and this reply came from 19541: port now 19541
 };
 
-// Offers one valid reply to the table, in the order of Part 6.3: full table,
+// Offers one valid reply to the table, checked in this order: full table,
 // address 0, filter, same MAC (port 9 upgraded to 19541), else appended.
 // `filter` may be NULL (no filtering). `index` (may be NULL) gets the entry
 // added or matched.

@@ -1,7 +1,7 @@
 // The print-server search dialog (template 257) and the search settings
-// dialog (template 262) of Part 6.3.
+// dialog (template 262).
 //
-// The wizard's LPR and Raw pages (Part 7.2) open the search from their
+// The wizard's LPR and Raw pages open the search from their
 // Search button with a result entry of their own:
 //
 //   SearchResult chosen;

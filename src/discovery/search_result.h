@@ -1,4 +1,4 @@
-// The result entry of the print-server search (Part 6.1): what the search
+// The result entry of the print-server search: what the search
 // keeps of one answering print server, and what the search dialog returns to
 // its caller. Pure: no OS header.
 #pragma once

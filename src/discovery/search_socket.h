@@ -1,4 +1,4 @@
-// The print-server search's socket (Part 6.1): one request sent by
+// The print-server search's socket: one request sent by
 // broadcast to 255.255.255.255 and to every address of the broadcast-address
 // list, at UDP port 19541; the replies arrive as window messages while the
 // socket is open (WSAAsyncSelect), each read and checked by SearchReceive.
