@@ -22,6 +22,7 @@ set(PURE_SOURCES
     src/discovery/search_codec.cpp
     src/discovery/port_name_codec.cpp
     src/discovery/broadcast_list.cpp
+    src/ui/wizard/wizard_flow.cpp
 )
 # Pure code of the mailer (tools/sendmail): its MIME and encoding files.
 set(MAILER_PURE_SOURCES

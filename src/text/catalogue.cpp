@@ -38,6 +38,12 @@ void ReadProfileText(const char* path, const char* section, const char* key, con
     GetPrivateProfileStringA(section, key, fallback, out, outSize, path);
 }
 
+// Lead bytes of the system's ANSI code page, in which the catalogues are read.
+bool IsAnsiLeadByte(unsigned char byte)
+{
+    return IsDBCSLeadByte(byte) != FALSE;
+}
+
 } // namespace
 
 void ReadInstallPath(char* buffer, DWORD size)
@@ -102,7 +108,7 @@ void CatalogueText(const char* fileName, const char* section, const char* key, C
     char text[kCatalogueBufferSize];
     ReadProfileText(path, section, key, "", text, sizeof text);
     ExpandEscapes(text, strlen(text));
-    FormatCatalogueText(text, arg, output, outputSize);
+    FormatCatalogueText(text, arg, output, outputSize, IsAnsiLeadByte);
 }
 
 int CatalogueMessageBox(HWND owner, const char* fileName, const char* section, const char* textKey,
@@ -123,6 +129,6 @@ int CatalogueMessageBox(HWND owner, const char* fileName, const char* section, c
     ExpandEscapes(text, strlen(text));
 
     char message[kCatalogueBufferSize];
-    FormatCatalogueText(text, arg, message, sizeof message);
+    FormatCatalogueText(text, arg, message, sizeof message, IsAnsiLeadByte);
     return MessageBoxA(owner, message, caption, type | MB_SETFOREGROUND);
 }

@@ -215,9 +215,34 @@ void FormatOne(const Conversion& conv, const CatalogueArg& arg, char* buffer, si
         buffer[0] = '\0';
 }
 
+// The length of the first `length` bytes of `text` without a double-byte
+// character whose trail byte lies beyond them. Walked from the start: a
+// trail byte may have the value of a lead byte.
+size_t WholeCharacters(const char* text, size_t length, TextLeadByteTest isLead)
+{
+    if (!isLead)
+        return length;
+    size_t i = 0;
+    while (i < length) {
+        size_t step = isLead(static_cast<unsigned char>(text[i])) ? 2 : 1;
+        if (i + step > length)
+            return i;
+        i += step;
+    }
+    return length;
+}
+
+// Cuts the formatted result back to whole characters.
+size_t EndAtCharacter(char* out, size_t at, TextLeadByteTest isLead)
+{
+    at = WholeCharacters(out, at, isLead);
+    out[at] = '\0';
+    return at;
+}
+
 } // namespace
 
-size_t FormatCatalogueText(const char* text, CatalogueArg arg, char* out, size_t outSize)
+size_t FormatCatalogueText(const char* text, CatalogueArg arg, char* out, size_t outSize, TextLeadByteTest isLead)
 {
     if (out == nullptr || outSize == 0)
         return 0;
@@ -244,7 +269,7 @@ size_t FormatCatalogueText(const char* text, CatalogueArg arg, char* out, size_t
         }
     }
     if (conversions != 1 || !Matches(conv, arg))
-        return CopyAsItStands(text, out, limit);
+        return EndAtCharacter(out, CopyAsItStands(text, out, limit), isLead);
 
     size_t at = 0;
     // Literal part in front of the conversion, with "%%" turned into "%".
@@ -261,6 +286,5 @@ size_t FormatCatalogueText(const char* text, CatalogueArg arg, char* out, size_t
         out[at++] = c;
         i += (c == '%') ? 2 : 1;
     }
-    out[at] = '\0';
-    return at;
+    return EndAtCharacter(out, at, isLead);
 }

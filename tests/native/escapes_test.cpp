@@ -143,3 +143,26 @@ TEST(CatalogueFormatTest, ResultIsCutAt511AndAtTheOutputSize)
     EXPECT_EQ(0u, FormatCatalogueText(nullptr, ArgNumber(1), out, sizeof out));
     EXPECT_STREQ("", out);
 }
+
+TEST(FormatCatalogueTextTest, CutNeverSplitsADoubleByteCharacter)
+{
+    auto cp932Lead = [](unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); };
+    // 510 bytes, then a two-byte character (lead 0x95, trail 0x5C) that would
+    // end at byte 512: the character goes, not only its trail byte.
+    std::string text = std::string(505, 'a') + "%s";
+    std::string argument = std::string(5, 'b') + "\x95\x5C" "c";
+    char out[512];
+    size_t n = FormatCatalogueText(text.c_str(), ArgText(argument.c_str()), out, sizeof out, cp932Lead);
+    EXPECT_EQ(510u, n);
+    EXPECT_EQ(std::string(505, 'a') + "bbbbb", out);
+    // A trail byte with the value of a lead byte (0x88 0x88) is walked as one character.
+    std::string pairs;
+    for (int i = 0; i < 300; ++i)
+        pairs += "\x88\x88";
+    n = FormatCatalogueText(("x" + pairs).c_str(), ArgNone(), out, sizeof out, cp932Lead);
+    EXPECT_EQ(511u, n) << "1 + 255 whole characters";
+    n = FormatCatalogueText(pairs.c_str(), ArgNone(), out, sizeof out, cp932Lead);
+    EXPECT_EQ(510u, n);
+    // Without a code page the cut stays at 511 bytes.
+    EXPECT_EQ(511u, FormatCatalogueText(text.c_str(), ArgText(argument.c_str()), out, sizeof out));
+}
