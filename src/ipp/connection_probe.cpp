@@ -68,7 +68,7 @@ BOOL StartConnectionTest(PortRecord* port, HANDLE* thread)
     return *thread != nullptr;
 }
 
-void CancelConnectionTest(HWND window, PortRecord* port, HANDLE* thread)
+BOOL CancelConnectionTest(HWND window, PortRecord* port, HANDLE* thread, DWORD limitMs)
 {
     (void)window;
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
@@ -78,10 +78,12 @@ void CancelConnectionTest(HWND window, PortRecord* port, HANDLE* thread)
     if (ipp && ipp->statusConnection != INVALID_SOCKET)
         shutdown(ipp->statusConnection, SD_BOTH);
     MonitorUnlock();
+    BOOL ended = TRUE;
     if (*thread) {
-        WaitForSingleObject(*thread, INFINITE);
+        ended = WaitForSingleObject(*thread, limitMs) == WAIT_OBJECT_0;
         CloseHandle(*thread);
         *thread = nullptr;
     }
     SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    return ended;
 }

@@ -14,6 +14,8 @@ BOOL StartConnectionTest(PortRecord* port, HANDLE* thread);
 // Exit code 1 when the printer answered (a request for credentials counts),
 // 0 when not. The make and model are in the settings' model text destination.
 DWORD WINAPI ConnectionTestThread(void* parameter);
-// Wakes the test's exchange and waits until its thread has ended; closes the
-// handle and clears *thread. Shows the wait cursor meanwhile.
-void CancelConnectionTest(HWND window, PortRecord* port, HANDLE* thread);
+// Wakes the test's exchange and waits for its thread to end, at most
+// `limitMs`; closes the handle and clears *thread either way. Shows the wait
+// cursor meanwhile. FALSE when the thread still runs: it may still use
+// `port`, which the caller must then leave allocated.
+BOOL CancelConnectionTest(HWND window, PortRecord* port, HANDLE* thread, DWORD limitMs);

@@ -16,6 +16,7 @@
 #include "text/catalogue.h"
 #include "ui/config/ipp_sheet.h"
 #include "ui/config/lpr_raw_dialog.h"
+#include "ui/wizard/wizard_state.h"
 
 volatile LONG g_addDialogOpen = 0;
 volatile LONG g_configureDialogOpen = 0;
@@ -24,7 +25,6 @@ namespace {
 
 const char kAddMutexFormat[] = "Add %s";
 const char kConfigureMutexFormat[] = "Configure %s";
-const WORD kWizardTemplate = 200;
 const WORD kEmailConfigTemplate = 372;
 const DWORD kTypeNameSize = 512;
 
@@ -62,7 +62,7 @@ void ShowLimitMessage(HWND owner, const char* key)
 }
 
 // Dialog procedure for templates whose dialogs are not in this module (the
-// wizard frame, the e-mail configuration dialog): without its
+// e-mail configuration dialog): without its
 // template the dialog fails before any message arrives, and a template
 // without its own procedure ends at once with 0.
 INT_PTR CALLBACK UnavailableDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
@@ -250,7 +250,7 @@ BOOL WINAPI AddPort(LPSTR, HWND window, LPSTR)
         ShowLimitMessage(window, "IDS_ADD_PORT_LIMIT");
     } else {
         // The wizard registers the new port itself (RegisterNewPort).
-        result = RunTemplate(kWizardTemplate, window, 0) == 1;
+        result = RunAddPortWizard(window) == 1;
         InterlockedExchange(&g_addDialogOpen, 0);
     }
     CloseAdminMutex(&mutex);

@@ -22,6 +22,7 @@ const TimingTable kProductionTiming = {
     15000, // ippNotAcceptingPause
     30000, // ippWatcherPoll
     1000,  // ippWatcherStopPoll
+    20000, // connectionTestStopLimit (one readiness wait and a margin)
 };
 
 TimingTable g_timing = kProductionTiming;

@@ -25,6 +25,7 @@ struct TimingTable {
     DWORD ippNotAcceptingPause; // a printer not accepting jobs is asked again after this
     DWORD ippWatcherPoll;       // the IPP status watcher asks the printer this often
     DWORD ippWatcherStopPoll;   // stopping the IPP status watcher looks for its end this often
+    DWORD connectionTestStopLimit; // a cancelled connection test is waited for at most this long
 };
 
 // The production values.

@@ -1,0 +1,55 @@
+// Resource identifiers of the add-port wizard: the frame, its pages, the
+// banner bitmaps and the connection test's animation icons.
+#pragma once
+
+// Banner bitmaps (139 x 218, 256 colours) and the network picture.
+#define IDB_BANNER_PROTOCOL 100
+#define IDB_BANNER_LPR 101
+#define IDB_BANNER_IPP 102
+#define IDB_BANNER_MAIL_RAW 103
+#define IDB_NETWORK_PICTURE 104
+
+// Connection-test animation: ten frames, 106 to 115.
+#define IDI_TEST_FRAME_FIRST 106
+#define IDI_TEST_FRAME_LAST 115
+
+// Frame.
+#define IDD_WIZARD 200
+#define IDC_WIZ_NEXT 201
+#define IDC_WIZ_BACK 202
+#define IDC_WIZ_BANNER 203
+#define IDC_WIZ_LINE 204
+
+// Protocol choice page (index 0).
+#define IDD_WIZ_PROTOCOL 205
+#define IDC_SETUMEI01 206
+#define IDC_QXLPR 207
+#define IDC_QXIPP 208
+#define IDC_QXRAW 209
+#define IDC_QXEMAIL 210
+
+// Port-name page (index 1).
+#define IDD_WIZ_PORT_NAME 211
+#define IDC_SETUMEI03 212
+#define IDC_TEXT_NAME 213
+#define IDC_PORT_NAME_EDIT 214
+
+// Connection-type page (index 2).
+#define IDD_WIZ_CONNECTION 215
+#define IDC_SETUMEI10 216
+#define IDC_BTN_MODEM 217
+#define IDC_BTN_LAN 218
+
+// The protocols' pages (indexes 3 to 14).
+#define IDD_WIZ_IPP_PROXY 219
+#define IDD_WIZ_IPP_URL 228
+#define IDD_WIZ_IPP_SUMMARY 234
+#define IDD_WIZ_LPR_SERVER 242
+#define IDD_WIZ_LPR_SUMMARY 249
+#define IDD_WIZ_MAIL_ACCOUNT 273
+#define IDD_WIZ_MAIL_RECIPIENTS 281
+#define IDD_WIZ_MAIL_BODY 288
+#define IDD_WIZ_MAIL_AUTH 295
+#define IDD_WIZ_MAIL_SUMMARY 310
+#define IDD_WIZ_RAW_SERVER 324
+#define IDD_WIZ_RAW_SUMMARY 328

@@ -1,0 +1,116 @@
+// The wizard's page table, the creation of its pages, and the page of a
+// slot whose controls have not arrived yet.
+#include "ui/wizard/wizard_pages.h"
+
+#include "monitor/error_dialogs.h"
+#include "ui/page_common.h"
+#include "wizard_ids.h"
+
+namespace {
+
+// Pages are placed this far right of the banner area's width.
+const int kBannerAreaWidth = 140;
+const int kPageMargin = 30;
+
+// The pages without controls yet: only their size (pages 8 to 12 are one
+// pixel taller).
+const DialogDescriptor kEmptyPageTable[] = {{0, nullptr, nullptr, 0, 0, 347, 239}};
+const DialogDescriptor kEmptyMailPageTable[] = {{0, nullptr, nullptr, 0, 0, 347, 240}};
+
+// What WM_INITDIALOG of a page gets.
+struct PageCreation {
+    WizardState* wizard;
+    int index;
+};
+
+const WizardPageSlot* SlotOf(HWND page)
+{
+    int index = GetDlgCtrlID(page) - kWizardPageIdBase;
+    return index >= 0 && index < kWizardPageCount ? &kWizardPages[index] : nullptr;
+}
+
+// Attaches the page to the state, localises it with its slot's table and
+// places it beside the banner.
+void AttachPage(HWND page, const PageCreation* creation)
+{
+    WizardState* wizard = creation->wizard;
+    const WizardPageSlot& slot = kWizardPages[creation->index];
+    SetWindowLongPtrA(page, GWLP_ID, kWizardPageIdBase + creation->index);
+    SetWindowLongPtrA(page, DWLP_USER, reinterpret_cast<LONG_PTR>(wizard));
+    LocaliseDialog(page, wizard->font, slot.table, slot.tableCount, LOCALISE_MOVE);
+    // Sizing mode 1 put the page at the table's position (0, 0).
+    RECT bounds;
+    GetWindowRect(page, &bounds);
+    MoveWindow(page, kBannerAreaWidth + kPageMargin, 0, bounds.right - bounds.left, bounds.bottom - bounds.top, FALSE);
+}
+
+// The dialog procedure of every page: attaches it, then hands each message
+// to the page procedure of its slot.
+INT_PTR CALLBACK WizardPageDialogProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        const PageCreation* creation = reinterpret_cast<const PageCreation*>(lParam);
+        AttachPage(page, creation);
+        return kWizardPages[creation->index].procedure(page, message, wParam, 0, creation->wizard);
+    }
+    WizardState* wizard = WizardOf(page);
+    const WizardPageSlot* slot = SlotOf(page);
+    if (!wizard || !slot)
+        return FALSE;
+    return slot->procedure(page, message, wParam, lParam, wizard);
+}
+
+} // namespace
+
+const WizardPageSlot kWizardPages[kWizardPageCount] = {
+    {IDD_WIZ_PROTOCOL, ProtocolPageProc, kProtocolPageTable, kProtocolPageTableCount},
+    {IDD_WIZ_PORT_NAME, PortNamePageProc, kPortNamePageTable, kPortNamePageTableCount},
+    {IDD_WIZ_CONNECTION, ConnectionPageProc, kConnectionPageTable, kConnectionPageTableCount},
+    {IDD_WIZ_IPP_PROXY, EmptyPageProc, kEmptyPageTable, 1},
+    {IDD_WIZ_IPP_URL, EmptyPageProc, kEmptyPageTable, 1},
+    {IDD_WIZ_IPP_SUMMARY, EmptyPageProc, kEmptyPageTable, 1},
+    {IDD_WIZ_LPR_SERVER, EmptyPageProc, kEmptyPageTable, 1},
+    {IDD_WIZ_LPR_SUMMARY, EmptyPageProc, kEmptyPageTable, 1},
+    {IDD_WIZ_MAIL_ACCOUNT, EmptyPageProc, kEmptyMailPageTable, 1},
+    {IDD_WIZ_MAIL_RECIPIENTS, EmptyPageProc, kEmptyMailPageTable, 1},
+    {IDD_WIZ_MAIL_BODY, EmptyPageProc, kEmptyMailPageTable, 1},
+    {IDD_WIZ_MAIL_AUTH, EmptyPageProc, kEmptyMailPageTable, 1},
+    {IDD_WIZ_MAIL_SUMMARY, EmptyPageProc, kEmptyMailPageTable, 1},
+    {IDD_WIZ_RAW_SERVER, EmptyPageProc, kEmptyPageTable, 1},
+    {IDD_WIZ_RAW_SUMMARY, EmptyPageProc, kEmptyPageTable, 1},
+};
+
+WizardState* WizardOf(HWND page)
+{
+    return page ? reinterpret_cast<WizardState*>(GetWindowLongPtrA(page, DWLP_USER)) : nullptr;
+}
+
+HWND CreateWizardPage(WizardState* wizard, int index)
+{
+    PageCreation creation{wizard, index};
+    return CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(kWizardPages[index].templateId), wizard->frame,
+                              WizardPageDialogProc, reinterpret_cast<LPARAM>(&creation));
+}
+
+INT_PTR EmptyPageProc(HWND page, UINT message, WPARAM, LPARAM, WizardState* wizard)
+{
+    int index = GetDlgCtrlID(page) - kWizardPageIdBase;
+    WizardRoute route{wizard->protocol, wizard->systemProxy, wizard->dialUp};
+    switch (message) {
+    case WM_INITDIALOG:
+        return FALSE;
+    case PAGE_NEXT:
+        // A summary without its page registers nothing: the wizard ends as cancelled.
+        wizard->pageIndex = WizardIsSummaryPage(index) ? kWizardFailed : WizardNextPage(index, route);
+        return TRUE;
+    case PAGE_BACK:
+        wizard->pageIndex = WizardBackPage(index, route);
+        return TRUE;
+    case PAGE_CANCEL:
+        StopWizardConnectionTest(wizard);
+        SendMessageA(wizard->frame, PAGE_CANCEL, 0, 0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,45 @@
+// The wizard's page table: for each of the 15 slots, the page's template,
+// page procedure and dialog descriptor table (see wizard_state.h for how a
+// page plugs in).
+#pragma once
+
+#include <windows.h>
+
+#include "text/localise.h"
+#include "ui/wizard/wizard_state.h"
+
+// A page procedure: a dialog procedure that is also given the wizard state
+// (never NULL). Messages before WM_INITDIALOG do not reach it.
+typedef INT_PTR (*WizardPageProcedure)(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+
+struct WizardPageSlot {
+    WORD templateId;
+    WizardPageProcedure procedure;
+    const DialogDescriptor* table; // applied with sizing mode 1
+    int tableCount;
+};
+
+extern const WizardPageSlot kWizardPages[kWizardPageCount];
+
+// Window ID of slot `index`'s page, a child of the frame.
+const int kWizardPageIdBase = 0x1000;
+
+// Creates the page of slot `index` as a child of the frame; NULL on failure.
+HWND CreateWizardPage(WizardState* wizard, int index);
+
+// The common pages (common_pages.cpp).
+INT_PTR ProtocolPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR PortNamePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR ConnectionPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+extern const DialogDescriptor kProtocolPageTable[];
+extern const int kProtocolPageTableCount;
+extern const DialogDescriptor kPortNamePageTable[];
+extern const int kPortNamePageTableCount;
+extern const DialogDescriptor kConnectionPageTable[];
+extern const int kConnectionPageTableCount;
+
+// The page of a slot whose controls have not arrived yet: Next and Back
+// follow the page sequence (WizardNextPage / WizardBackPage) without
+// validating or storing anything. On a summary slot Finish registers
+// nothing: the wizard ends as cancelled (kWizardFailed, result 0).
+INT_PTR EmptyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
