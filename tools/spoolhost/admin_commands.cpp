@@ -376,8 +376,25 @@ int DeleteNamedPort(const LoadedMonitor& monitor, const std::string& name)
     return 0;
 }
 
+// The spooler's port list as the wizard sees it: a few local ports and the
+// monitor's own ports, so that their names count as taken.
+void ShowSpoolerPorts(const LoadedMonitor& monitor)
+{
+    std::vector<std::string> ports = {"LPT1:", "LPT2:", "COM1:", "FILE:"};
+    std::vector<BYTE> buffer;
+    DWORD count = 0;
+    if (Enumerate(monitor, 1, &buffer, &count)) {
+        const PORT_INFO_1A* info = reinterpret_cast<const PORT_INFO_1A*>(buffer.data());
+        for (DWORD i = 0; i < count; ++i)
+            ports.push_back(info[i].pName);
+    }
+    StandinSetSpoolerPorts(ports);
+}
+
 int RunDialogCommand(const LoadedMonitor& monitor, const std::string& monitorKey, const std::vector<std::string>& c)
 {
+    if (c[0] == "wizard")
+        ShowSpoolerPorts(monitor);
     char server[] = "";
     HWND owner = OwnerWindow();
     BOOL result = FALSE;
