@@ -325,6 +325,48 @@ TEST_F(Wizard, PortNamePageRefusesEmptyExistingAndForbiddenNames)
     EXPECT_TRUE(NoPortRegistered());
 }
 
+TEST_F(Wizard, EnterInTheNameFieldMovesOnAndKeepsTheKeyboardUsable)
+{
+    ASSERT_NE(nullptr, Open());
+    Forward(Routes()[2], "NEWPORT"); // Raw, up to its summary
+    Click(frame, IDC_WIZ_BACK);
+    ASSERT_TRUE(WaitPage(1));
+    HWND edit = GetDlgItem(Page(1), IDC_PORT_NAME_EDIT);
+    GUITHREADINFO info = {sizeof info};
+    ASSERT_TRUE(WaitUntil([&] { return GetGUIThreadInfo(run->threadId, &info) && info.hwndFocus == edit; }));
+    // Enter goes to the default button (Next) while the focus stays in the
+    // field, whose page is then hidden and disabled.
+    PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageA(edit, WM_KEYUP, VK_RETURN, 0xC0000001);
+    ASSERT_TRUE(WaitPage(14));
+    DWORD_PTR answer = 0;
+    EXPECT_NE(0, SendMessageTimeoutA(frame, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &answer)) << "the wizard answers";
+    EXPECT_TRUE(WaitUntil([&] {
+        return GetGUIThreadInfo(run->threadId, &info) && info.hwndFocus == GetDlgItem(frame, IDC_WIZ_NEXT);
+    })) << "the focus is on Finish, not in the hidden page";
+    // From page 0 to a page that takes no focus: the focus is not left in
+    // the hidden page 0.
+    Click(frame, IDC_WIZ_BACK);
+    ASSERT_TRUE(WaitPage(1));
+    Click(frame, IDC_WIZ_BACK);
+    ASSERT_TRUE(WaitPage(13));
+    Click(frame, IDC_WIZ_BACK);
+    ASSERT_TRUE(WaitPage(0));
+    HWND raw = GetDlgItem(Page(0), IDC_QXRAW);
+    SendMessageA(frame, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(raw), TRUE);
+    ASSERT_TRUE(WaitUntil([&] { return GetGUIThreadInfo(run->threadId, &info) && info.hwndFocus == raw; }));
+    PostMessageA(raw, WM_KEYDOWN, VK_RETURN, 1);
+    PostMessageA(raw, WM_KEYUP, VK_RETURN, 0xC0000001);
+    ASSERT_TRUE(WaitPage(13));
+    EXPECT_TRUE(WaitUntil([&] {
+        return GetGUIThreadInfo(run->threadId, &info) && info.hwndFocus == GetDlgItem(frame, IDC_WIZ_NEXT);
+    })) << "the focus went to Next";
+    // Escape cancels.
+    PostMessageA(GetDlgItem(frame, IDC_WIZ_NEXT), WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_EQ(FALSE, Finish());
+    EXPECT_TRUE(NoPortRegistered());
+}
+
 TEST_F(Wizard, CancelOnEveryPageLeavesTheRegistryUntouched)
 {
     monitor.SetMonitorDword("SMTP", 1);

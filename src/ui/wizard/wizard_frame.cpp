@@ -347,6 +347,20 @@ void FreeRecords(WizardState* wizard)
         DeleteObject(wizard->font);
 }
 
+// The focus leaves a page that is about to be hidden and disabled (for the
+// Next button; the page shown next may take it from there).
+void MoveFocusOutOfPages(const WizardState* wizard, HWND shown)
+{
+    HWND focus = GetFocus();
+    for (int i = 0; focus && i < kWizardPageCount; ++i) {
+        HWND page = wizard->pages[i];
+        if (page != shown && (focus == page || IsChild(page, focus))) {
+            SetFocus(FrameButton(wizard, IDC_WIZ_NEXT));
+            return;
+        }
+    }
+}
+
 } // namespace
 
 void ShowWizardPage(WizardState* wizard, int index)
@@ -355,6 +369,7 @@ void ShowWizardPage(WizardState* wizard, int index)
         return;
     HWND page = wizard->pages[index];
     SendMessageA(page, PAGE_SHOW, 0, 0);
+    MoveFocusOutOfPages(wizard, page);
     for (int i = 0; i < kWizardPageCount; ++i) {
         if (i == index)
             continue;
