@@ -4,6 +4,7 @@
 // test stopped before the wizard's records go.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -248,6 +249,32 @@ TEST_F(Wizard, EverySequenceAndItsBackPathThenCancelRegistersNothing)
         EXPECT_TRUE(NoPortRegistered());
         EXPECT_EQ(0, SharedRead(&g_addDialogOpen));
     }
+}
+
+TEST_F(Wizard, AddPortWithAWindowOpensTheWizardAndNeverAdopts)
+{
+    monitor.SetPortDword("WAITING", "PrintMode", PROTOCOL_LPR);
+    DWORD* error = &addError;
+    std::shared_ptr<HWND> owner = std::make_shared<HWND>(nullptr);
+    // The owner belongs to the wizard's thread, as a spooler's window would.
+    run = StartUiThread([owner, error] {
+        *owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+        BOOL added = AddPort(nullptr, *owner, nullptr);
+        *error = GetLastError();
+        DestroyWindow(*owner);
+        return static_cast<INT_PTR>(added);
+    });
+    frame = run ? WaitDialog(run->threadId, nullptr, IDC_WIZ_NEXT) : nullptr;
+    ASSERT_NE(nullptr, frame);
+    EXPECT_EQ(*owner, GetWindow(frame, GW_OWNER));
+    EXPECT_EQ(1, SharedRead(&g_addDialogOpen));
+    Click(frame, IDCANCEL);
+    EXPECT_EQ(FALSE, Finish());
+    EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), addError);
+    EXPECT_EQ(0, SharedRead(&g_addDialogOpen)) << "the guard is released again";
+    MonitorLock();
+    EXPECT_EQ(nullptr, FindPort("WAITING")) << "a window never adopts";
+    MonitorUnlock();
 }
 
 TEST_F(Wizard, FinishOnASummaryWithoutItsPageEndsAsCancelled)

@@ -82,11 +82,7 @@ TEST(PortAdding, WithoutWindowAdoptsTheFirstRegistryPortOnly)
     std::string buffer(needed, '\0');
     ASSERT_TRUE(EnumPorts(nullptr, 1, reinterpret_cast<LPBYTE>(&buffer[0]), needed, &needed, &count));
     EXPECT_EQ(2u, count);
-
-    // Nothing left to adopt: the wizard is tried (and cannot open here).
-    EXPECT_FALSE(RunWithoutDialog([] { return AddPort(nullptr, nullptr, nullptr); }, &error));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), error);
-    EXPECT_EQ(0, SharedRead(&g_addDialogOpen)) << "the guard is released again";
+    // With nothing left to adopt the wizard opens (tests/ui/wizard_test.cpp).
 }
 
 TEST(PortAdopting, RefusesWhatItCannotTakeOver)
@@ -102,18 +98,6 @@ TEST(PortAdopting, RefusesWhatItCannotTakeOver)
     EXPECT_TRUE(AdoptRegistryPort());
     EXPECT_FALSE(AdoptRegistryPort()) << "every key is known now";
     EXPECT_EQ(1, Listed("LOCAL"));
-}
-
-TEST(PortAdding, WithWindowNeverAdopts)
-{
-    FreshMonitor fresh;
-    fresh.SetPortDword("WAITING", "PrintMode", PROTOCOL_LPR);
-    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
-    DWORD error = 0;
-    EXPECT_FALSE(RunWithoutDialog([owner] { return AddPort(nullptr, owner, nullptr); }, &error));
-    EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), error);
-    EXPECT_EQ(0, Listed("WAITING"));
-    DestroyWindow(owner);
 }
 
 TEST(PortConfiguring, AnswersWithoutDialogWhereNoneCanOpen)

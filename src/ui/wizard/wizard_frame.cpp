@@ -113,7 +113,8 @@ bool RealiseBannerPalette(const WizardState* wizard, HDC dc)
     if (!wizard->palette)
         return false;
     SelectPalette(dc, wizard->palette, FALSE);
-    return RealizePalette(dc) != 0 && RealizePalette(dc) != GDI_ERROR;
+    UINT changed = RealizePalette(dc);
+    return changed != 0 && changed != GDI_ERROR;
 }
 
 void PaintBanner(const WizardState* wizard)
