@@ -334,10 +334,11 @@ bool AllocateRecords(WizardState* wizard)
 // left to a test thread that did not stop stays allocated.
 void FreeRecords(WizardState* wizard)
 {
-    HeapFree(GetProcessHeap(), 0, wizard->lpr);
-    HeapFree(GetProcessHeap(), 0, wizard->ipp);
-    HeapFree(GetProcessHeap(), 0, wizard->raw);
-    HeapFree(GetProcessHeap(), 0, wizard->email);
+    // Wiped first: the IPP and e-mail records may hold passwords.
+    FreeSettingsRecord(reinterpret_cast<SettingsHeader*>(wizard->lpr));
+    FreeSettingsRecord(reinterpret_cast<SettingsHeader*>(wizard->ipp));
+    FreeSettingsRecord(reinterpret_cast<SettingsHeader*>(wizard->raw));
+    FreeSettingsRecord(reinterpret_cast<SettingsHeader*>(wizard->email));
     IppSettings* scratch = wizard->testPort ? IppOf(wizard->testPort) : nullptr;
     if (!wizard->testAbandoned) {
         if (scratch && scratch->modelTextDestination)
