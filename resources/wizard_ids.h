@@ -2,12 +2,11 @@
 // banner bitmaps and the connection test's animation icons.
 #pragma once
 
-// Banner bitmaps (139 x 218, 256 colours) and the network picture.
+// Banner bitmaps (139 x 218, 256 colours).
 #define IDB_BANNER_PROTOCOL 100
 #define IDB_BANNER_LPR 101
 #define IDB_BANNER_IPP 102
 #define IDB_BANNER_MAIL_RAW 103
-#define IDB_NETWORK_PICTURE 104
 
 // Connection-test animation: ten frames, 106 to 115.
 #define IDI_TEST_FRAME_FIRST 106

@@ -5,8 +5,6 @@ the module's resource files (standard library only):
   banner100.bmp .. banner103.bmp  wizard banners, 139 x 218, 8 bits per pixel
                                   with a 256-entry colour table: protocol
                                   choice, LPR, IPP, e-mail and Raw
-  network104.bmp                  the broadcast-address settings picture,
-                                  200 x 48, 8 bits per pixel
   test106.ico .. test115.ico      the connection test's animation, ten frames
                                   of 32 x 32 (32-bit with alpha)
 
@@ -184,18 +182,6 @@ def banner(kind):
     return c
 
 
-def network_picture():
-    c = Canvas(200, 48)
-    c.gradient()
-    c.rect(0, 34, 200, 37, C["yellow"])
-    for i, x in enumerate(range(12, 200, 46)):
-        c.line(x + 14, 24, x + 14, 35, C["yellow"], 3)
-        c.rect(x, 6, x + 28, 26, C["light"])
-        c.frame(x, 6, x + 28, 26, C["dark"], 2)
-        c.rect(x + 4, 10, x + 24, 22, C["sea"] if i % 2 else C["green"])
-    return c
-
-
 # ---------------------------------------------------------------- writers
 def write_bmp8(path, canvas):
     stride = (canvas.w + 3) & ~3  # rows padded to 4 bytes
@@ -266,7 +252,6 @@ def main():
     os.makedirs(target, exist_ok=True)
     for kind in (100, 101, 102, 103):
         write_bmp8(os.path.join(target, "banner%d.bmp" % kind), banner(kind))
-    write_bmp8(os.path.join(target, "network104.bmp"), network_picture())
     for frame in range(10):
         write_ico32(os.path.join(target, "test%d.ico" % (106 + frame)), icon_frame(frame))
 
