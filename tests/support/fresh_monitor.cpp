@@ -5,6 +5,8 @@
 #include "monitor/monitor.h"
 #include "standin/spooler_standin.h"
 #include "support/peer_process.h"
+#include "support/test_files.h"
+#include "text/catalogue.h"
 
 std::string UniqueModel()
 {
@@ -105,6 +107,13 @@ void FreshMonitor::WriteInstallFile(const char* name, const std::string& bytes)
     DWORD written = 0;
     WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     CloseHandle(file);
+}
+
+void FreshMonitor::InstallShippedCatalogues(const std::string& language)
+{
+    std::string catalogues = ProgramDir() + "catalogues\\" + language + "\\";
+    WriteInstallFile(MESSAGE_CATALOGUE, ReadFileBytes(catalogues + MESSAGE_CATALOGUE));
+    WriteInstallFile(DIALOG_CATALOGUE, ReadFileBytes(catalogues + DIALOG_CATALOGUE));
 }
 
 std::string FreshMonitor::PortKey(const char* port) const

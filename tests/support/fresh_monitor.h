@@ -40,6 +40,9 @@ struct FreshMonitor {
     const std::string& UseInstallDir(bool trailingBackslash = false);
     // Writes a file into the installation directory (bytes as given).
     void WriteInstallFile(const char* name, const std::string& bytes);
+    // Copies the built catalogues of `language` ("en", "ja") from beside the
+    // test program into the installation directory.
+    void InstallShippedCatalogues(const std::string& language);
 
     // HKLM\<ports key>\<port>: creates the key and sets values.
     void SetPortDword(const char* port, const char* value, DWORD data);

@@ -219,6 +219,24 @@ bool WaitWindowGone(HWND window, DWORD boundMs)
     return false;
 }
 
+std::string ScreenshotFolder()
+{
+    char folder[MAX_PATH] = "";
+    DWORD length = GetEnvironmentVariableA("SCREENSHOT_DIR", folder, sizeof folder);
+    return length < sizeof folder ? folder : "";
+}
+
+bool SaveScreenshot(HWND window, const std::string& name)
+{
+    std::string folder = ScreenshotFolder();
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+    Sleep(200); // Wine paints the children from the X server's events
+    std::string shot = CaptureWindow(window, name.c_str());
+    std::string target = folder + "\\" + name + ".bmp";
+    return !folder.empty() && !shot.empty() &&
+           MoveFileExA(shot.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+}
+
 std::string CaptureWindow(HWND window, const char* label)
 {
     RECT rect;

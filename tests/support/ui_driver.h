@@ -71,5 +71,11 @@ MessageBoxSeen AnswerMessageBox(DWORD threadId, int answer, DWORD boundMs = kUiW
 bool WaitWindowGone(HWND window, DWORD boundMs = kUiWaitMs);
 // Writes the window's screen image to %TEMP%\<label>.bmp; the path, or empty.
 std::string CaptureWindow(HWND window, const char* label);
+// `./run screenshots` sets SCREENSHOT_DIR (a Windows path) for the programs
+// whose "Screenshots" cases picture their dialogs; empty otherwise.
+std::string ScreenshotFolder();
+// Redraws the window and saves its image as <SCREENSHOT_DIR>\<name>.bmp;
+// false when it could not be written.
+bool SaveScreenshot(HWND window, const std::string& name);
 // Asks a dialog or message box to end (WM_COMMAND IDCANCEL).
 void CloseDialog(HWND dialog);

@@ -442,3 +442,41 @@ TEST_F(ErrorReporter, TemplateTextsWithoutCatalogue)
     Click(window, IDC_RETRY);
     EXPECT_EQ(1, Answer(sender));
 }
+
+namespace {
+
+// Not a test: images of the transmission-error window, the password dialog
+// and a message box with the shipped catalogues, for `./run screenshots`
+// (registered only when it set SCREENSHOT_DIR).
+class ReporterScreenshots : public ErrorReporter {
+    void TestBody() override
+    {
+        UseTiming(kSlow);
+        for (std::string language : {"en", "ja"}) {
+            monitor.InstallShippedCatalogues(language);
+            UiThread* sender = Report(ERR_TIMEOUT);
+            HWND window = WaitDialog(0, nullptr, IDC_RETRY);
+            ASSERT_NE(nullptr, window);
+            EXPECT_TRUE(SaveScreenshot(window, "error_window_" + language));
+            Click(window, IDC_RETRY);
+            EXPECT_EQ(1, Answer(sender));
+
+            sender = Report(0x0402);
+            HWND dialog = WaitDialog(0, nullptr, IDC_USER_EDIT);
+            ASSERT_NE(nullptr, dialog);
+            EXPECT_TRUE(SaveScreenshot(dialog, "password_" + language));
+            Click(dialog, IDCANCEL);
+            HWND box = WaitDialog(0, nullptr, kMessageBoxTextId);
+            ASSERT_NE(nullptr, box);
+            EXPECT_TRUE(SaveScreenshot(box, "message_box_" + language));
+            PostCommand(box, IDOK);
+            EXPECT_EQ(0, Answer(sender));
+        }
+    }
+};
+
+[[maybe_unused]] const bool kScreenshotsWanted = !ScreenshotFolder().empty() &&
+                                ::testing::RegisterTest("Screenshots", "Reporter", nullptr, nullptr, __FILE__, __LINE__,
+                                                        []() -> ErrorReporter* { return new ReporterScreenshots; });
+
+} // namespace

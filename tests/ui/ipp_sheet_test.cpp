@@ -490,8 +490,6 @@ TEST_F(IppSheet, VersionButtonOpensTheVersionDialog)
 class SheetScreenshots : public IppSheet {
     void TestBody() override
     {
-        char folder[MAX_PATH] = "";
-        GetEnvironmentVariableA("SCREENSHOT_DIR", folder, sizeof folder);
         monitor.SetPortDword("IPP1", "UseProxy", 1);
         monitor.SetPortText("IPP1", "ProxyName", "proxy.example");
         monitor.SetPortDword("IPP1", "ProxyNum", 8080);
@@ -499,38 +497,27 @@ class SheetScreenshots : public IppSheet {
         monitor.SetPortText("IPP1", "UserName", "alice");
         StorePassword("secret");
         for (std::string language : {"en", "ja"}) {
-            std::string catalogues = ProgramDir() + "catalogues\\" + language + "\\";
-            monitor.WriteInstallFile(MESSAGE_CATALOGUE, ReadFileBytes(catalogues + MESSAGE_CATALOGUE));
-            monitor.WriteInstallFile(DIALOG_CATALOGUE, ReadFileBytes(catalogues + DIALOG_CATALOGUE));
+            monitor.InstallShippedCatalogues(language);
             HWND frame = Open();
             ASSERT_NE(nullptr, frame);
-            Shoot(frame, folder, "ipp_sheet_general_" + language);
+            EXPECT_TRUE(SaveScreenshot(frame, "ipp_sheet_general_" + language));
             Click(Page(frame, IDC_BTN_HIGH), IDC_BTN_HIGH);
             HWND advanced = WaitDialog(run->threadId, nullptr, IDC_LANG_COMBO);
             ASSERT_NE(nullptr, advanced);
-            Shoot(advanced, folder, "ipp_sheet_advanced_" + language);
+            EXPECT_TRUE(SaveScreenshot(advanced, "ipp_sheet_advanced_" + language));
             Click(advanced, IDCANCEL);
             EXPECT_TRUE(WaitWindowGone(advanced));
             Click(Page(frame, IDC_BTN_VERSION), IDC_BTN_VERSION);
             HWND version = WaitDialog(run->threadId, nullptr, IDC_VERSION01);
             ASSERT_NE(nullptr, version);
-            Shoot(version, folder, "ipp_sheet_version_" + language);
+            EXPECT_TRUE(SaveScreenshot(version, "ipp_sheet_version_" + language));
             Click(version, IDOK);
             EXPECT_TRUE(WaitWindowGone(version));
             ASSERT_NE(nullptr, SelectTab(frame, 1, IDC_CHK_BASIC));
-            Shoot(frame, folder, "ipp_sheet_auth_" + language);
+            EXPECT_TRUE(SaveScreenshot(frame, "ipp_sheet_auth_" + language));
             Click(frame, IDCANCEL);
             EXPECT_EQ(0, Finish());
         }
-    }
-    static void Shoot(HWND window, const std::string& folder, const std::string& name)
-    {
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        Sleep(200);
-        std::string shot = CaptureWindow(window, name.c_str());
-        std::string target = folder + "\\" + name + ".bmp";
-        EXPECT_TRUE(!shot.empty() && MoveFileExA(shot.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-            << target;
     }
 };
 

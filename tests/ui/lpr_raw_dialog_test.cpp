@@ -199,22 +199,18 @@ TEST_F(ConfigDialog, SecondWizardIsRefusedWithAMessage)
 class DialogScreenshots : public ConfigDialog {
     void TestBody() override
     {
-        char folder[MAX_PATH] = "";
-        GetEnvironmentVariableA("SCREENSHOT_DIR", folder, sizeof folder);
         monitor.SetPortDword("RAW1", "PrintMode", PROTOCOL_RAW);
         for (std::string language : {"en", "ja"}) {
-            std::string catalogues = ProgramDir() + "catalogues\\" + language + "\\";
-            monitor.WriteInstallFile(MESSAGE_CATALOGUE, ReadFileBytes(catalogues + MESSAGE_CATALOGUE));
-            monitor.WriteInstallFile(DIALOG_CATALOGUE, ReadFileBytes(catalogues + DIALOG_CATALOGUE));
+            monitor.InstallShippedCatalogues(language);
             for (DWORD protocol : {PROTOCOL_LPR, PROTOCOL_RAW}) {
                 HWND dialog = Open(protocol == PROTOCOL_LPR ? "LP1" : "RAW1", protocol);
                 ASSERT_NE(nullptr, dialog);
-                Shoot(dialog, folder, (protocol == PROTOCOL_LPR ? "lpr_config_" : "raw_config_") + language);
+                EXPECT_TRUE(SaveScreenshot(dialog, (protocol == PROTOCOL_LPR ? "lpr_config_" : "raw_config_") + language));
                 if (protocol == PROTOCOL_LPR) {
                     Click(dialog, IDC_CFG_VERSION);
                     HWND version = WaitDialog(run->threadId, nullptr, IDC_VERSION01);
                     ASSERT_NE(nullptr, version);
-                    Shoot(version, folder, "version_" + language);
+                    EXPECT_TRUE(SaveScreenshot(version, "version_" + language));
                     Click(version, IDOK);
                     EXPECT_TRUE(WaitWindowGone(version));
                 }
@@ -222,15 +218,6 @@ class DialogScreenshots : public ConfigDialog {
                 EXPECT_EQ(0, Finish());
             }
         }
-    }
-    static void Shoot(HWND window, const std::string& folder, const std::string& name)
-    {
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        Sleep(200);
-        std::string shot = CaptureWindow(window, name.c_str());
-        std::string target = folder + "\\" + name + ".bmp";
-        EXPECT_TRUE(!shot.empty() && MoveFileExA(shot.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-            << target;
     }
 };
 

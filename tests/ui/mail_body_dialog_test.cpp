@@ -173,14 +173,10 @@ TEST_F(BodyAtPrintTime, TheSubjectIsCheckedAndEveryTextIsCutToItsField)
 class BodyDialogScreenshots : public ::testing::Test {
     void TestBody() override
     {
-        char folder[MAX_PATH] = "";
-        GetEnvironmentVariableA("SCREENSHOT_DIR", folder, sizeof folder);
         FreshMonitor monitor;
         monitor.UseInstallDir();
         for (std::string language : {"en", "ja"}) {
-            std::string catalogues = ProgramDir() + "catalogues\\" + language + "\\";
-            monitor.WriteInstallFile(MESSAGE_CATALOGUE, ReadFileBytes(catalogues + MESSAGE_CATALOGUE));
-            monitor.WriteInstallFile(DIALOG_CATALOGUE, ReadFileBytes(catalogues + DIALOG_CATALOGUE));
+            monitor.InstallShippedCatalogues(language);
             EmailSettings mail = {};
             strcpy(mail.subject, language == "en" ? "Monthly report" : "\x8C\x8E\x95\xF1"); // "月報"
             strcpy(mail.body, language == "en" ? "Please find the report attached." : "\x95\xF1\x8D\x90\x8F\x91"); // "報告書"
@@ -189,12 +185,7 @@ class BodyDialogScreenshots : public ::testing::Test {
             ASSERT_NE(shown, nullptr);
             HWND dialog = WaitDialog(shown->threadId, nullptr, IDC_EDT_BODY);
             ASSERT_NE(dialog, nullptr);
-            RedrawWindow(dialog, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-            Sleep(200);
-            std::string shot = CaptureWindow(dialog, ("mail_body_" + language).c_str());
-            std::string target = std::string(folder) + "\\mail_body_" + language + ".bmp";
-            EXPECT_TRUE(!shot.empty() && MoveFileExA(shot.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-                << target;
+            EXPECT_TRUE(SaveScreenshot(dialog, "mail_body_" + language));
             Click(dialog, IDCANCEL);
             EXPECT_TRUE(JoinUiThread(shown));
         }

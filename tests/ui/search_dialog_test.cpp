@@ -447,20 +447,16 @@ TEST_F(SearchDialog, SettingsButtonOpensTheSettingsDialog)
 class SearchScreenshots : public SearchDialog {
     void TestBody() override
     {
-        char folder[MAX_PATH] = "";
-        GetEnvironmentVariableA("SCREENSHOT_DIR", folder, sizeof folder);
         Serve("normal,amp,model16-sjis,port9");
         // A model column narrow enough to show a cut text.
         monitor.SetMonitorDword("Column02", 100);
         monitor.WriteInstallFile("Dwlmon.ini", "[UserDefined]\r\nUDPCount=2\r\nUDP00=c0a80aff\r\nUDP01=ac1fffff\r\n");
         for (std::string language : {"en", "ja"}) {
-            std::string catalogues = ProgramDir() + "catalogues\\" + language + "\\";
-            monitor.WriteInstallFile(MESSAGE_CATALOGUE, ReadFileBytes(catalogues + MESSAGE_CATALOGUE));
-            monitor.WriteInstallFile(DIALOG_CATALOGUE, ReadFileBytes(catalogues + DIALOG_CATALOGUE));
+            monitor.InstallShippedCatalogues(language);
             HWND dialog = Open();
             ASSERT_NE(nullptr, dialog);
             ASSERT_TRUE(WaitRows(dialog, 4));
-            Shoot(dialog, folder, "search_" + language);
+            EXPECT_TRUE(SaveScreenshot(dialog, "search_" + language));
             Click(dialog, IDC_SEARCH_SETTINGS);
             HWND settings = WaitDialog(run->threadId, nullptr, IDC_SERSUB_OCTET1);
             ASSERT_NE(nullptr, settings);
@@ -468,21 +464,12 @@ class SearchScreenshots : public SearchDialog {
             SetControlText(settings, IDC_SERSUB_OCTET2, "1");
             SetControlText(settings, IDC_SERSUB_OCTET3, "255");
             SetControlText(settings, IDC_SERSUB_OCTET4, "255");
-            Shoot(settings, folder, "search_settings_" + language);
+            EXPECT_TRUE(SaveScreenshot(settings, "search_settings_" + language));
             Click(settings, IDCANCEL);
             EXPECT_TRUE(WaitWindowGone(settings));
             Click(dialog, IDCANCEL);
             EXPECT_EQ(0, Finish());
         }
-    }
-    static void Shoot(HWND window, const std::string& folder, const std::string& name)
-    {
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        Sleep(200);
-        std::string shot = CaptureWindow(window, name.c_str());
-        std::string target = folder + "\\" + name + ".bmp";
-        EXPECT_TRUE(!shot.empty() && MoveFileExA(shot.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-            << target;
     }
 };
 
