@@ -3,7 +3,7 @@
 # 127.0.0.1:515, whose stored data file is compared with the input.
 #
 #   lpr       the spooler host through an LPR port of the monitor with byte
-#             count (the job is spooled first, then sent in 16 KiB blocks)
+#             count (the job is spooled first, then sent in 1 MiB blocks)
 #   cups-lpd  the CUPS "lpd" backend (Debian's cups package, unpacked into
 #             build/peers/cups by ./run bench), for comparison
 #

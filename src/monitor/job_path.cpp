@@ -17,7 +17,9 @@
 #include "net/socket_layer.h"
 
 static const int kPrinterOpenAttempts = 120;
-static const DWORD kSpoolBlock = 16384;
+// The spool file is read back in large blocks: each block is one read and a
+// few sends, and every call under Wine costs a round trip to its server.
+static const DWORD kSpoolBlock = 1048576;
 static const DWORD kErrorMultipleDocuments = 1012;
 // DOC_INFO_2 mode of a document written through a channel, which this monitor does not offer.
 static const DWORD kDocModeChannel = 1;

@@ -136,7 +136,8 @@ TEST_F(JobTest, ByteCountedLprJobIsSpooledThenSentInBlocksAndTheFileGoes)
 {
     MakePort("LPR1", PROTOCOL_LPR);
     std::string spoolFile = SpoolDir() + "\\~DWL007.DWL";
-    std::string data = TestPattern(40000);
+    const DWORD block = 1048576; // the spool file is read back in 1 MiB blocks
+    std::string data = TestPattern(2 * block + 7232);
     ASSERT_TRUE(Start(port, 7));
     EXPECT_TRUE(FileExists(spoolFile));
     Write(port, data);
@@ -145,7 +146,7 @@ TEST_F(JobTest, ByteCountedLprJobIsSpooledThenSentInBlocksAndTheFileGoes)
     ASSERT_EQ(fake.connections.size(), 1u);
     EXPECT_EQ(fake.connections[0], data);
     EXPECT_EQ(fake.announcedSizes[0], data.size());
-    EXPECT_EQ(fake.blocks, (std::vector<DWORD>{16384, 16384, 7232}));
+    EXPECT_EQ(fake.blocks, (std::vector<DWORD>{block, block, 7232}));
     EXPECT_FALSE(FileExists(spoolFile));
     EXPECT_FALSE(HasPortFlag(port, PORT_DOC_OPEN));
 }
