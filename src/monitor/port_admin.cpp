@@ -16,6 +16,7 @@
 #include "text/catalogue.h"
 #include "ui/config/ipp_sheet.h"
 #include "ui/config/lpr_raw_dialog.h"
+#include "ui/config/mail_sheet.h"
 #include "ui/wizard/wizard_state.h"
 
 volatile LONG g_addDialogOpen = 0;
@@ -25,7 +26,6 @@ namespace {
 
 const char kAddMutexFormat[] = "Add %s";
 const char kConfigureMutexFormat[] = "Configure %s";
-const WORD kEmailConfigTemplate = 372;
 const DWORD kTypeNameSize = 512;
 
 struct AdminMutex {
@@ -59,23 +59,6 @@ void CloseAdminMutex(AdminMutex* mutex)
 void ShowLimitMessage(HWND owner, const char* key)
 {
     CatalogueMessageBox(owner, MESSAGE_CATALOGUE, MESSAGE_SECTION, key, "TITLE", MB_ICONWARNING | MB_OK, ArgNone());
-}
-
-// Dialog procedure for templates whose dialogs are not in this module (the
-// e-mail configuration dialog): without its
-// template the dialog fails before any message arrives, and a template
-// without its own procedure ends at once with 0.
-INT_PTR CALLBACK UnavailableDialogProc(HWND dialog, UINT message, WPARAM, LPARAM)
-{
-    if (message != WM_INITDIALOG)
-        return FALSE;
-    EndDialog(dialog, 0);
-    return TRUE;
-}
-
-INT_PTR RunTemplate(WORD templateId, HWND owner, LPARAM parameter)
-{
-    return ShowModalDialog(templateId, owner, UnavailableDialogProc, parameter);
 }
 
 // Open handles, a running document, watchers or an error window keep a
@@ -154,7 +137,7 @@ void RunConfigDialog(HWND owner, const char* name, DWORD protocol)
         RunIppConfigSheet(owner, name);
         break;
     case PROTOCOL_EMAIL:
-        RunTemplate(kEmailConfigTemplate, owner, reinterpret_cast<LPARAM>(name));
+        RunMailConfigSheet(owner, name);
         break;
     default:
         break; // local-file ports have no settings to change
