@@ -337,6 +337,7 @@ TEST_F(MailSheet, DivisionIsOfferedOnlyWithDivideFile)
     monitor.SetPortDword(kPort, "DivideSize", 5);
     HWND frame = Open();
     ASSERT_NE(nullptr, frame);
+    ASSERT_NE(nullptr, SelectTab(frame, 1, IDC_LST_TO));
     Click(frame, IDOK);
     EXPECT_EQ(1, Finish()) << "hidden fields are not checked";
     EXPECT_EQ(1u, PortDword("DivideFile"));
