@@ -22,7 +22,6 @@
 #include "monitor/monitor.h"
 #include "monitor/port_admin.h"
 #include "monitor/port_ops.h"
-#include "resource.h"
 #include "sheets_ids.h"
 #include "support/dll_monitor.h"
 #include "support/fresh_monitor.h"
@@ -527,20 +526,6 @@ TEST_F(MailSheet, FailedSaveKeepsApplyAndTellsTheUser)
     Click(frame, IDCANCEL);
     EXPECT_EQ(0, Finish());
     EXPECT_FALSE(KeyExists(monitor.PortKey(kPort)));
-}
-
-TEST_F(MailSheet, VersionButtonOpensTheVersionDialog)
-{
-    HWND frame = Open();
-    ASSERT_NE(nullptr, frame);
-    Click(Page(frame, IDC_BTN_VER), IDC_BTN_VER);
-    HWND version = WaitDialog(run->threadId, nullptr, IDC_VERSION01);
-    ASSERT_NE(nullptr, version);
-    EXPECT_EQ("Fixture version", WindowText(version));
-    Click(version, IDOK);
-    EXPECT_TRUE(WaitWindowGone(version));
-    Click(frame, IDCANCEL);
-    EXPECT_EQ(0, Finish());
 }
 
 // ConfigurePort of the real DLL opens the sheet; the recipients changed
