@@ -606,8 +606,6 @@ TEST(MailSheetJob, TheNextJobGoesToTheNewRecipients)
 class MailSheetScreenshots : public MailSheet {
     void TestBody() override
     {
-        char folder[MAX_PATH] = "";
-        GetEnvironmentVariableA("SCREENSHOT_DIR", folder, sizeof folder);
         monitor.SetMonitorDword("DIVIDEFILE", 1);
         monitor.SetPortDword(kPort, "DivideFile", 1);
         monitor.SetPortDword(kPort, "NoPrint", 0);
@@ -618,27 +616,16 @@ class MailSheetScreenshots : public MailSheet {
         const int pageControls[] = {IDC_EDT_SMTP, IDC_LST_TO, IDC_CHK_MAIL, IDC_CHK_AUTH};
         const char* pageNames[] = {"account", "recipients", "body", "auth"};
         for (std::string language : {"en", "ja"}) {
-            std::string catalogues = ProgramDir() + "catalogues\\" + language + "\\";
-            monitor.WriteInstallFile(MESSAGE_CATALOGUE, ReadFileBytes(catalogues + MESSAGE_CATALOGUE));
-            monitor.WriteInstallFile(DIALOG_CATALOGUE, ReadFileBytes(catalogues + DIALOG_CATALOGUE));
+            monitor.InstallShippedCatalogues(language);
             HWND frame = Open();
             ASSERT_NE(nullptr, frame);
             for (int i = 0; i < 4; ++i) {
                 ASSERT_NE(nullptr, SelectTab(frame, i, pageControls[i]));
-                Shoot(frame, folder, std::string("mail_sheet_") + pageNames[i] + "_" + language);
+                EXPECT_TRUE(SaveScreenshot(frame, std::string("mail_sheet_") + pageNames[i] + "_" + language));
             }
             Click(frame, IDCANCEL);
             EXPECT_EQ(0, Finish());
         }
-    }
-    static void Shoot(HWND window, const std::string& folder, const std::string& name)
-    {
-        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
-        Sleep(200);
-        std::string shot = CaptureWindow(window, name.c_str());
-        std::string target = folder + "\\" + name + ".bmp";
-        EXPECT_TRUE(!shot.empty() && MoveFileExA(shot.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
-            << target;
     }
 };
 
