@@ -12,10 +12,8 @@ namespace {
 const int kBannerAreaWidth = 140;
 const int kPageMargin = 30;
 
-// The pages without controls yet: only their size (pages 8 to 12 are one
-// pixel taller).
+// The pages without controls yet: only their size.
 const DialogDescriptor kEmptyPageTable[] = {{0, nullptr, nullptr, 0, 0, 347, 239}};
-const DialogDescriptor kEmptyMailPageTable[] = {{0, nullptr, nullptr, 0, 0, 347, 240}};
 
 // What WM_INITDIALOG of a page gets.
 struct PageCreation {
@@ -71,11 +69,11 @@ const WizardPageSlot kWizardPages[kWizardPageCount] = {
     {IDD_WIZ_IPP_SUMMARY, EmptyPageProc, kEmptyPageTable, 1},
     {IDD_WIZ_LPR_SERVER, EmptyPageProc, kEmptyPageTable, 1},
     {IDD_WIZ_LPR_SUMMARY, EmptyPageProc, kEmptyPageTable, 1},
-    {IDD_WIZ_MAIL_ACCOUNT, EmptyPageProc, kEmptyMailPageTable, 1},
-    {IDD_WIZ_MAIL_RECIPIENTS, EmptyPageProc, kEmptyMailPageTable, 1},
-    {IDD_WIZ_MAIL_BODY, EmptyPageProc, kEmptyMailPageTable, 1},
-    {IDD_WIZ_MAIL_AUTH, EmptyPageProc, kEmptyMailPageTable, 1},
-    {IDD_WIZ_MAIL_SUMMARY, EmptyPageProc, kEmptyMailPageTable, 1},
+    {IDD_WIZ_MAIL_ACCOUNT, WizardMailAccountPageProc, kWizardMailAccountPageTable, kWizardMailAccountPageTableCount},
+    {IDD_WIZ_MAIL_RECIPIENTS, WizardMailRecipientsPageProc, kWizardMailRecipientsPageTable, kWizardMailRecipientsPageTableCount},
+    {IDD_WIZ_MAIL_BODY, WizardMailBodyPageProc, kWizardMailBodyPageTable, kWizardMailBodyPageTableCount},
+    {IDD_WIZ_MAIL_AUTH, WizardMailAuthPageProc, kWizardMailAuthPageTable, kWizardMailAuthPageTableCount},
+    {IDD_WIZ_MAIL_SUMMARY, WizardMailSummaryPageProc, kWizardMailSummaryPageTable, kWizardMailSummaryPageTableCount},
     {IDD_WIZ_RAW_SERVER, EmptyPageProc, kEmptyPageTable, 1},
     {IDD_WIZ_RAW_SUMMARY, EmptyPageProc, kEmptyPageTable, 1},
 };

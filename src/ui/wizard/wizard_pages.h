@@ -38,6 +38,23 @@ extern const int kPortNamePageTableCount;
 extern const DialogDescriptor kConnectionPageTable[];
 extern const int kConnectionPageTableCount;
 
+// The e-mail pages (email_pages.cpp, email_summary.cpp).
+INT_PTR WizardMailAccountPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR WizardMailRecipientsPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR WizardMailBodyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR WizardMailAuthPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR WizardMailSummaryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+extern const DialogDescriptor kWizardMailAccountPageTable[];
+extern const int kWizardMailAccountPageTableCount;
+extern const DialogDescriptor kWizardMailRecipientsPageTable[];
+extern const int kWizardMailRecipientsPageTableCount;
+extern const DialogDescriptor kWizardMailBodyPageTable[];
+extern const int kWizardMailBodyPageTableCount;
+extern const DialogDescriptor kWizardMailAuthPageTable[];
+extern const int kWizardMailAuthPageTableCount;
+extern const DialogDescriptor kWizardMailSummaryPageTable[];
+extern const int kWizardMailSummaryPageTableCount;
+
 // The page of a slot whose controls have not arrived yet: Next and Back
 // follow the page sequence (WizardNextPage / WizardBackPage) without
 // validating or storing anything. On a summary slot Finish registers
