@@ -542,8 +542,9 @@ TEST_F(MailWizard, AuthenticationPageStoresTheScrambledPassword)
 }
 
 // The character set a new port gets follows the system's language, which
-// Wine takes from LC_ALL: each language runs the wizard in a process of its
-// own (this program, running the test below).
+// Wine takes from LC_ALL when a process starts (a Windows child inherits its
+// parent's): each language runs the wizard in a Wine process of its own,
+// this program running the test below, started as a Unix command.
 TEST(MailWizardLanguage, CharCodeFollowsTheSystemLanguage)
 {
     struct Case {
@@ -553,27 +554,18 @@ TEST(MailWizardLanguage, CharCodeFollowsTheSystemLanguage)
     const Case cases[] = {{"C", 0}, {"en_US.UTF-8", 0}, {"de_DE.UTF-8", 2}, {"ja_JP.UTF-8", 1}};
     char program[MAX_PATH];
     GetModuleFileNameA(nullptr, program, sizeof program);
-    char saved[64] = "";
-    bool hadLocale = GetEnvironmentVariableA("LC_ALL", saved, sizeof saved) > 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.locale);
-        SetEnvironmentVariableA("LC_ALL", c.locale);
-        SetEnvironmentVariableA("MAILWIZ_EXPECT_CHARCODE", std::to_string(c.charCode).c_str());
-        std::string line = std::string("\"") + program + "\" --gtest_filter=MailWizard.ChildRegistersCharCode";
-        STARTUPINFOA startup = {sizeof startup};
-        PROCESS_INFORMATION child = {};
-        ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &child));
-        CloseHandle(child.hThread);
-        DWORD waited = WaitForSingleObject(child.hProcess, 60000);
-        DWORD code = 99;
-        GetExitCodeProcess(child.hProcess, &code);
-        if (waited != WAIT_OBJECT_0)
-            TerminateProcess(child.hProcess, 98);
-        CloseHandle(child.hProcess);
-        EXPECT_EQ(0u, code) << "the child's wizard gave another CharCode (or failed)";
+        PeerProcess child("mailwiz-lang");
+        std::string command = std::string("LC_ALL=") + c.locale + " MAILWIZ_EXPECT_CHARCODE=" +
+                              std::to_string(c.charCode) + " wine " + ShellQuote(UnixPath(program)) +
+                              " --gtest_filter=MailWizard.ChildRegistersCharCode; echo $? > " +
+                              ShellQuote(child.unixDir + "/rc.part") + " && mv " +
+                              ShellQuote(child.unixDir + "/rc.part") + " " + ShellQuote(child.unixDir + "/rc");
+        ASSERT_TRUE(child.Start(command, 0, 60)) << child.error;
+        ASSERT_TRUE(child.WaitFile("rc", 50000)) << child.error;
+        EXPECT_EQ("0\n", child.ReadAll("rc")) << child.ReadAll("peer.log");
     }
-    SetEnvironmentVariableA("MAILWIZ_EXPECT_CHARCODE", nullptr);
-    SetEnvironmentVariableA("LC_ALL", hadLocale ? saved : nullptr);
 }
 
 // Run by the test above in a process of its own with LC_ALL set.
