@@ -5,7 +5,8 @@ namespace {
 
 const uint64_t kLargest = 0x7FFFFFFF;
 
-// The worth of a digit 0-9, a-f or A-F; -1 for any other character.
+} // namespace
+
 int DigitWorth(char c)
 {
     if (c >= '0' && c <= '9')
@@ -16,8 +17,6 @@ int DigitWorth(char c)
         return c - 'A' + 10;
     return -1;
 }
-
-} // namespace
 
 int32_t ParseNumber(const char* text, int radix)
 {

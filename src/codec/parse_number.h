@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// The worth of a digit 0-9, a-f or A-F; -1 for any other character.
+int DigitWorth(char c);
+
 // Converts NUL-terminated `text` in `radix`. A radix below 1 gives -1; empty
 // text gives 0. Digits are 0-9, a-f, A-F; any other character gives -1 at
 // once. A digit not below the radix ends the walk with the value so far.

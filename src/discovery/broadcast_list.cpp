@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "codec/parse_number.h"
 #include "discovery/search_codec.h"
 
 namespace {
@@ -16,17 +17,6 @@ bool IsBlank(char c)
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Decimal digits with blanks around them, the value clamped to `largest`;
@@ -73,18 +63,18 @@ uint32_t ParseUdpAddress(const char* text)
     const char* p = text;
     while (IsBlank(*p))
         ++p;
-    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && HexDigit(p[2]) >= 0)
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && DigitWorth(p[2]) >= 0)
         p += 2;
-    if (HexDigit(*p) < 0)
+    if (DigitWorth(*p) < 0)
         return 0;
-    while (*p == '0' && HexDigit(p[1]) >= 0)
+    while (*p == '0' && DigitWorth(p[1]) >= 0)
         ++p;
     uint32_t value = 0;
     int digits = 0;
-    for (; HexDigit(*p) >= 0; ++p) {
+    for (; DigitWorth(*p) >= 0; ++p) {
         if (++digits > 8)
             return 0;
-        value = (value << 4) | static_cast<uint32_t>(HexDigit(*p));
+        value = (value << 4) | static_cast<uint32_t>(DigitWorth(*p));
     }
     return value;
 }
