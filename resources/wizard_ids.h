@@ -101,3 +101,25 @@
 #define IDC_MAILWIZ_SUM_BODY 321
 #define IDC_MAILWIZ_SUM_PORT_LABEL 322
 #define IDC_MAILWIZ_SUM_PORT 323
+// LPR print-server page (index 6) and LPR summary (index 7); the host field
+// and the summary's fields keep their numbers on the Raw pages.
+#define IDC_SETUMEI05 243
+#define IDC_TEXT_IP 244
+#define IDC_HOST_EDIT 245
+#define IDC_TEXT_QXC 246
+#define IDC_QUEUE_LIST 247
+#define IDC_BTN_SEEK 248
+#define IDC_SETUMEI06 250
+#define IDC_TEXT_IPADD 251
+#define IDC_SUMMARY_HOST 252
+#define IDC_TEXT_PNAME 253
+#define IDC_SUMMARY_QUEUE 254
+#define IDC_TEXT_PRINAME 255
+#define IDC_SUMMARY_PORT 256
+
+// Raw print-server page (index 13) and Raw summary (index 14): host field
+// IDC_HOST_EDIT, the summary's port name in IDC_PORT_NAME_EDIT.
+#define IDC_RAW_INFO 325
+#define IDC_RAW_TEXT_IP 326
+#define IDC_RAW_SEEK 327
+#define IDC_RAW_TEXT_PRINAME 329

@@ -150,3 +150,14 @@ TEST(WizardFlowTest, BackslashAndCommaAreRefusedButNotAsTrailBytes)
     // Single-byte code page: 0x5C is a backslash wherever it stands.
     EXPECT_EQ('\\', ForbiddenPortNameCharacter("P\x95\x5C" "1", nullptr));
 }
+
+TEST(WizardDottedQuad, TakesFourDecimalPartsUpTo255Only)
+{
+    for (const char* address : {"0.0.0.0", "127.0.0.1", "255.255.255.255", "10.0.0.5", "001.02.3.4"})
+        EXPECT_TRUE(WizardDottedQuad(address)) << address;
+    // Each of these goes on to the name lookup.
+    for (const char* text : {"256.1.1.1", "1.2.3", "1.2.3.4.5", "1.2.3.", ".1.2.3", "1..2.3", "1.2.3.4a",
+                             "1.2.3.+4", "1.2.3. 4", "0x7f.0.0.1", "1.2.3.1000", "-1.2.3.4", "printer", ""})
+        EXPECT_FALSE(WizardDottedQuad(text)) << text;
+    EXPECT_FALSE(WizardDottedQuad(nullptr));
+}

@@ -71,6 +71,7 @@ TEST(SpoolhostWizard, OpensTheWizardWhichTakesTheMonitorsPortsAsTaken)
         EXPECT_TRUE(WaitUntil([&] { return IsDlgButtonChecked(page(0), IDC_QXRAW) == BST_CHECKED; }));
         Click(frame, IDC_WIZ_NEXT);
         EXPECT_TRUE(shown(WIZARD_PAGE_RAW_SERVER));
+        SetControlText(page(WIZARD_PAGE_RAW_SERVER), IDC_HOST_EDIT, "127.0.0.1");
         Click(frame, IDC_WIZ_NEXT);
         EXPECT_TRUE(shown(WIZARD_PAGE_PORT_NAME));
         SetControlText(page(WIZARD_PAGE_PORT_NAME), IDC_PORT_NAME_EDIT, "lpr1");

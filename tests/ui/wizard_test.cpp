@@ -147,6 +147,13 @@ protected:
     std::string NextCaption() { return ControlText(frame, IDC_WIZ_NEXT); }
     bool BackEnabled() { return IsWindowEnabled(GetDlgItem(frame, IDC_WIZ_BACK)) != FALSE; }
 
+    // The LPR and Raw server pages need a usable host to go on.
+    void FillServerPage(int page)
+    {
+        if (page == WIZARD_PAGE_LPR_SERVER || page == WIZARD_PAGE_RAW_SERVER)
+            SetControlText(Page(page), IDC_HOST_EDIT, "127.0.0.1");
+    }
+
     void Choose(int page, int button)
     {
         Click(Page(page), button);
@@ -189,6 +196,7 @@ protected:
             if (page == 1)
                 SetControlText(Page(1), IDC_PORT_NAME_EDIT, portName);
             FillMailPage(page);
+            FillServerPage(page);
             Click(frame, IDC_WIZ_NEXT);
         }
     }
@@ -296,14 +304,14 @@ TEST_F(Wizard, AddPortWithAWindowOpensTheWizardAndNeverAdopts)
 
 TEST_F(Wizard, FinishOnASummaryWithoutItsPageEndsAsCancelled)
 {
-    const Route& lpr = Routes()[0];
+    const Route& ipp = Routes()[7];
     ASSERT_NE(nullptr, Open());
-    Forward(lpr, "LPRPORT");
+    Forward(ipp, "IPPPORT");
     Click(frame, IDC_WIZ_NEXT);
     EXPECT_EQ(FALSE, Finish());
     EXPECT_EQ(static_cast<DWORD>(ERROR_CANCELLED), addError);
     EXPECT_TRUE(NoPortRegistered());
-    EXPECT_FALSE(KeyExists(monitor.PortKey("LPRPORT")));
+    EXPECT_FALSE(KeyExists(monitor.PortKey("IPPPORT")));
 }
 
 TEST_F(Wizard, EmailIsOfferedOnlyWhenTheMonitorsSmtpValueIsSet)
@@ -388,8 +396,7 @@ TEST_F(Wizard, EnterInTheNameFieldMovesOnAndKeepsTheKeyboardUsable)
     EXPECT_TRUE(WaitUntil([&] {
         return GetGUIThreadInfo(run->threadId, &info) && info.hwndFocus == GetDlgItem(frame, IDC_WIZ_NEXT);
     })) << "the focus is on Finish, not in the hidden page";
-    // From page 0 to a page that takes no focus: the focus is not left in
-    // the hidden page 0.
+    // From page 0 on: the focus is not left in the hidden page 0.
     Click(frame, IDC_WIZ_BACK);
     ASSERT_TRUE(WaitPage(1));
     Click(frame, IDC_WIZ_BACK);
@@ -403,8 +410,8 @@ TEST_F(Wizard, EnterInTheNameFieldMovesOnAndKeepsTheKeyboardUsable)
     PostMessageA(raw, WM_KEYUP, VK_RETURN, 0xC0000001);
     ASSERT_TRUE(WaitPage(13));
     EXPECT_TRUE(WaitUntil([&] {
-        return GetGUIThreadInfo(run->threadId, &info) && info.hwndFocus == GetDlgItem(frame, IDC_WIZ_NEXT);
-    })) << "the focus went to Next";
+        return GetGUIThreadInfo(run->threadId, &info) && info.hwndFocus == GetDlgItem(Page(13), IDC_HOST_EDIT);
+    })) << "the focus went to the host field of page 13";
     // Escape cancels.
     PostMessageA(GetDlgItem(frame, IDC_WIZ_NEXT), WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_EQ(FALSE, Finish());
@@ -437,6 +444,7 @@ TEST_F(Wizard, CancelOnEveryPageLeavesTheRegistryUntouched)
                 if (part.pages[i] == 1)
                     SetControlText(Page(1), IDC_PORT_NAME_EDIT, "CANCELLED");
                 FillMailPage(part.pages[i]);
+                FillServerPage(part.pages[i]);
                 Click(frame, IDC_WIZ_NEXT);
             }
             Click(frame, IDCANCEL);
@@ -556,6 +564,7 @@ class WizardScreenshots : public Wizard {
                     if (page == 2)
                         Choose(2, route.connectionButton);
                     FillMailPage(page);
+                    FillServerPage(page);
                     if (i + 1 < route.pages.size())
                         Click(frame, IDC_WIZ_NEXT);
                 }

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "codec/parse_number.h"
+
 namespace {
 
 // Room for a proposal before it is cut: a 256-character URL, or a 64-character
@@ -176,4 +178,21 @@ char ForbiddenPortNameCharacter(const char* name, TextLeadByteTest isLead)
         ++i;
     }
     return 0;
+}
+
+bool WizardDottedQuad(const char* text)
+{
+    if (!text)
+        return false;
+    const char* part = text;
+    for (int index = 0; index < 4; ++index) {
+        const char* end = strchr(part, '.');
+        size_t length = end ? static_cast<size_t>(end - part) : strlen(part);
+        uint64_t value = 0;
+        // Only the last part runs to the end of the text.
+        if ((end != nullptr) != (index < 3) || length > 3 || !ParseStrictNumber(part, length, 10, 255, &value))
+            return false;
+        part = end ? end + 1 : part + length;
+    }
+    return true;
 }

@@ -89,6 +89,12 @@ void ProposeRawPortName(const char* host, unsigned port, char* out, size_t outSi
 void ProposeUrlPortName(const char* url, char* out, size_t outSize, TextLeadByteTest isLead);
 void ProposeMailPortName(unsigned number, char* out, size_t outSize);
 
+// The print-server host check's address form: exactly four parts separated
+// by ".", each one to three decimal digits (no sign, blank or other
+// character) with a value from 0 to 255. Anything else is left to the name
+// lookup.
+bool WizardDottedQuad(const char* text);
+
 // The first character a port name may not hold, or 0: "\" (the registry
 // would make it a nested key) and "," (the spooler's port lists are
 // comma-separated). Scanned character by character, so that the trail byte

@@ -67,15 +67,15 @@ const WizardPageSlot kWizardPages[kWizardPageCount] = {
     {IDD_WIZ_IPP_PROXY, EmptyPageProc, kEmptyPageTable, 1},
     {IDD_WIZ_IPP_URL, EmptyPageProc, kEmptyPageTable, 1},
     {IDD_WIZ_IPP_SUMMARY, EmptyPageProc, kEmptyPageTable, 1},
-    {IDD_WIZ_LPR_SERVER, EmptyPageProc, kEmptyPageTable, 1},
-    {IDD_WIZ_LPR_SUMMARY, EmptyPageProc, kEmptyPageTable, 1},
+    {IDD_WIZ_LPR_SERVER, LprServerPageProc, kLprServerPageTable, kLprServerPageTableCount},
+    {IDD_WIZ_LPR_SUMMARY, LprSummaryPageProc, kLprSummaryPageTable, kLprSummaryPageTableCount},
     {IDD_WIZ_MAIL_ACCOUNT, WizardMailAccountPageProc, kWizardMailAccountPageTable, kWizardMailAccountPageTableCount},
     {IDD_WIZ_MAIL_RECIPIENTS, WizardMailRecipientsPageProc, kWizardMailRecipientsPageTable, kWizardMailRecipientsPageTableCount},
     {IDD_WIZ_MAIL_BODY, WizardMailBodyPageProc, kWizardMailBodyPageTable, kWizardMailBodyPageTableCount},
     {IDD_WIZ_MAIL_AUTH, WizardMailAuthPageProc, kWizardMailAuthPageTable, kWizardMailAuthPageTableCount},
     {IDD_WIZ_MAIL_SUMMARY, WizardMailSummaryPageProc, kWizardMailSummaryPageTable, kWizardMailSummaryPageTableCount},
-    {IDD_WIZ_RAW_SERVER, EmptyPageProc, kEmptyPageTable, 1},
-    {IDD_WIZ_RAW_SUMMARY, EmptyPageProc, kEmptyPageTable, 1},
+    {IDD_WIZ_RAW_SERVER, RawServerPageProc, kRawServerPageTable, kRawServerPageTableCount},
+    {IDD_WIZ_RAW_SUMMARY, RawSummaryPageProc, kRawSummaryPageTable, kRawSummaryPageTableCount},
 };
 
 WizardState* WizardOf(HWND page)

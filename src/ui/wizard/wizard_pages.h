@@ -54,6 +54,19 @@ extern const DialogDescriptor kWizardMailAuthPageTable[];
 extern const int kWizardMailAuthPageTableCount;
 extern const DialogDescriptor kWizardMailSummaryPageTable[];
 extern const int kWizardMailSummaryPageTableCount;
+// The LPR and Raw pages (server_pages.cpp).
+INT_PTR LprServerPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR LprSummaryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR RawServerPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR RawSummaryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+extern const DialogDescriptor kLprServerPageTable[];
+extern const int kLprServerPageTableCount;
+extern const DialogDescriptor kLprSummaryPageTable[];
+extern const int kLprSummaryPageTableCount;
+extern const DialogDescriptor kRawServerPageTable[];
+extern const int kRawServerPageTableCount;
+extern const DialogDescriptor kRawSummaryPageTable[];
+extern const int kRawSummaryPageTableCount;
 
 // The page of a slot whose controls have not arrived yet: Next and Back
 // follow the page sequence (WizardNextPage / WizardBackPage) without
