@@ -123,3 +123,29 @@
 #define IDC_RAW_TEXT_IP 326
 #define IDC_RAW_SEEK 327
 #define IDC_RAW_TEXT_PRINAME 329
+
+// IPP proxy page (index 3).
+#define IDC_PROXY_INFO 220
+#define IDC_BTN_NO 221
+#define IDC_PROXY_GROUP 222
+#define IDC_BTN_PROXY 223
+#define IDC_TEXT_PROXY 224
+#define IDC_PROXY_EDIT 225
+#define IDC_TEXT_NUM 226
+#define IDC_PROXY_PORT_EDIT 227
+
+// IPP URL page (index 4): the connection test's animation and progress text.
+#define IDC_SETUMEI02 229
+#define IDC_TEXT_URI 230
+#define IDC_URL_EDIT 231
+#define IDC_TEST_ICON 232
+#define IDC_TEXT_CONNECT 233
+
+// IPP summary page (index 5).
+#define IDC_SETUMEI04 235
+#define IDC_TEXT_ADR 236
+#define IDC_TEXT_PRINT 237
+#define IDC_TEXT_PRINTER 238
+#define IDC_SUMMARY_URL 239
+#define IDC_SUMMARY_IPP_PORT 240
+#define IDC_SUMMARY_MODEL 241

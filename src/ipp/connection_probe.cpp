@@ -1,6 +1,8 @@
-// The connection test of the add-port wizard. The test's exchange owns its
-// socket; a cancellation only wakes it (shutdown, and the cancellation mark
-// that the socket waits look at) and waits for the thread.
+// The connection test of the add-port wizard. A cancellation sets the
+// cancellation mark that the socket waits look at, then takes the test's
+// socket away under the lock and closes it (a pending wait or connect ends
+// with an error), and repeats that while it waits, boundedly, for the thread:
+// the test may have opened its next socket in between.
 #include "ipp/connection_probe.h"
 
 #include "ipp/ipp_job.h"
@@ -25,7 +27,11 @@ bool PrepareTestRecord(PortRecord* port, IppSettings* ipp)
     port->receiveTimeout = port->sendTimeout = kTestTimeout;
     SharedWrite(&port->jobStatus, 0);
     port->errorCode = 0;
-    if (!ipp->modelTextDestination)
+    // Each test starts with an empty model: a test that gets no answer must
+    // not show the model an earlier test left.
+    if (ipp->modelTextDestination)
+        ZeroMemory(ipp->modelTextDestination, kIppModelSize);
+    else
         ipp->modelTextDestination = static_cast<char*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, kIppModelSize));
     char user[kUserNameSize] = "";
     DWORD size = sizeof user;
@@ -68,19 +74,51 @@ BOOL StartConnectionTest(PortRecord* port, HANDLE* thread)
     return *thread != nullptr;
 }
 
+namespace {
+
+// How often a cancellation repeats the abort while it waits.
+const DWORD kAbortRepeatMs = 50;
+
+// Takes the test's socket away under the lock and closes it by abort.
+void AbortTestConnection(PortRecord* port)
+{
+    IppSettings* ipp = IppOf(port);
+    if (!ipp)
+        return;
+    MonitorLock();
+    SOCKET s = ipp->statusConnection;
+    ipp->statusConnection = INVALID_SOCKET;
+    MonitorUnlock();
+    if (s == INVALID_SOCKET)
+        return;
+    LINGER reset = {1, 0};
+    setsockopt(s, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof reset);
+    closesocket(s);
+}
+
+} // namespace
+
 BOOL CancelConnectionTest(HWND window, PortRecord* port, HANDLE* thread, DWORD limitMs)
 {
     (void)window;
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    IppSettings* ipp = IppOf(port);
+    // The mark first: a socket the test opens after the abort sees it.
     MonitorLock();
     SharedWrite(&port->jobStatus, JOB_STATUS_DELETING);
-    if (ipp && ipp->statusConnection != INVALID_SOCKET)
-        shutdown(ipp->statusConnection, SD_BOTH);
     MonitorUnlock();
+    AbortTestConnection(port);
     BOOL ended = TRUE;
     if (*thread) {
-        ended = WaitForSingleObject(*thread, limitMs) == WAIT_OBJECT_0;
+        DWORD start = GetTickCount();
+        DWORD waited = 0;
+        for (;;) {
+            DWORD slice = limitMs - waited < kAbortRepeatMs ? limitMs - waited : kAbortRepeatMs;
+            ended = WaitForSingleObject(*thread, slice) == WAIT_OBJECT_0;
+            waited = GetTickCount() - start;
+            if (ended || waited >= limitMs)
+                break;
+            AbortTestConnection(port);
+        }
         CloseHandle(*thread);
         *thread = nullptr;
     }

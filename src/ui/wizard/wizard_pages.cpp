@@ -1,5 +1,4 @@
-// The wizard's page table, the creation of its pages, and the page of a
-// slot whose controls have not arrived yet.
+// The wizard's page table and the creation of its pages.
 #include "ui/wizard/wizard_pages.h"
 
 #include "monitor/error_dialogs.h"
@@ -11,9 +10,6 @@ namespace {
 // Pages are placed this far right of the banner area's width.
 const int kBannerAreaWidth = 140;
 const int kPageMargin = 30;
-
-// The pages without controls yet: only their size.
-const DialogDescriptor kEmptyPageTable[] = {{0, nullptr, nullptr, 0, 0, 347, 239}};
 
 // What WM_INITDIALOG of a page gets.
 struct PageCreation {
@@ -64,9 +60,9 @@ const WizardPageSlot kWizardPages[kWizardPageCount] = {
     {IDD_WIZ_PROTOCOL, ProtocolPageProc, kProtocolPageTable, kProtocolPageTableCount},
     {IDD_WIZ_PORT_NAME, PortNamePageProc, kPortNamePageTable, kPortNamePageTableCount},
     {IDD_WIZ_CONNECTION, ConnectionPageProc, kConnectionPageTable, kConnectionPageTableCount},
-    {IDD_WIZ_IPP_PROXY, EmptyPageProc, kEmptyPageTable, 1},
-    {IDD_WIZ_IPP_URL, EmptyPageProc, kEmptyPageTable, 1},
-    {IDD_WIZ_IPP_SUMMARY, EmptyPageProc, kEmptyPageTable, 1},
+    {IDD_WIZ_IPP_PROXY, IppProxyPageProc, kIppProxyPageTable, kIppProxyPageTableCount},
+    {IDD_WIZ_IPP_URL, IppUrlPageProc, kIppUrlPageTable, kIppUrlPageTableCount},
+    {IDD_WIZ_IPP_SUMMARY, IppSummaryPageProc, kIppSummaryPageTable, kIppSummaryPageTableCount},
     {IDD_WIZ_LPR_SERVER, LprServerPageProc, kLprServerPageTable, kLprServerPageTableCount},
     {IDD_WIZ_LPR_SUMMARY, LprSummaryPageProc, kLprSummaryPageTable, kLprSummaryPageTableCount},
     {IDD_WIZ_MAIL_ACCOUNT, WizardMailAccountPageProc, kWizardMailAccountPageTable, kWizardMailAccountPageTableCount},
@@ -88,27 +84,4 @@ HWND CreateWizardPage(WizardState* wizard, int index)
     PageCreation creation{wizard, index};
     return CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(kWizardPages[index].templateId), wizard->frame,
                               WizardPageDialogProc, reinterpret_cast<LPARAM>(&creation));
-}
-
-INT_PTR EmptyPageProc(HWND page, UINT message, WPARAM, LPARAM, WizardState* wizard)
-{
-    int index = GetDlgCtrlID(page) - kWizardPageIdBase;
-    WizardRoute route{wizard->protocol, wizard->systemProxy, wizard->dialUp};
-    switch (message) {
-    case WM_INITDIALOG:
-        return FALSE;
-    case PAGE_NEXT:
-        // A summary without its page registers nothing: the wizard ends as cancelled.
-        wizard->pageIndex = WizardIsSummaryPage(index) ? kWizardFailed : WizardNextPage(index, route);
-        return TRUE;
-    case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(index, route);
-        return TRUE;
-    case PAGE_CANCEL:
-        StopWizardConnectionTest(wizard);
-        SendMessageA(wizard->frame, PAGE_CANCEL, 0, 0);
-        return TRUE;
-    default:
-        return FALSE;
-    }
 }

@@ -68,8 +68,13 @@ extern const int kRawServerPageTableCount;
 extern const DialogDescriptor kRawSummaryPageTable[];
 extern const int kRawSummaryPageTableCount;
 
-// The page of a slot whose controls have not arrived yet: Next and Back
-// follow the page sequence (WizardNextPage / WizardBackPage) without
-// validating or storing anything. On a summary slot Finish registers
-// nothing: the wizard ends as cancelled (kWizardFailed, result 0).
-INT_PTR EmptyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+// The IPP pages (ipp_pages.cpp).
+INT_PTR IppProxyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR IppUrlPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+INT_PTR IppSummaryPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam, WizardState* wizard);
+extern const DialogDescriptor kIppProxyPageTable[];
+extern const int kIppProxyPageTableCount;
+extern const DialogDescriptor kIppUrlPageTable[];
+extern const int kIppUrlPageTableCount;
+extern const DialogDescriptor kIppSummaryPageTable[];
+extern const int kIppSummaryPageTableCount;
