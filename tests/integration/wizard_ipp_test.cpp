@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ipp_peers.h"
 #include "lpr_peers.h"
@@ -50,6 +51,11 @@ protected:
         RegCloseKey(key);
         m.UseCatalogue(kMessages);
         ASSERT_TRUE(m.Load(divisor));
+        OpenWizardAtUrlPage();
+    }
+
+    void OpenWizardAtUrlPage()
+    {
         const MONITOR95* table = &m.table();
         run = StartUiThread([table] { return static_cast<INT_PTR>(table->pfnAddPort(nullptr, nullptr, nullptr)); });
         frame = run ? WaitDialog(run->threadId, nullptr, IDC_WIZ_NEXT) : nullptr;
@@ -183,24 +189,70 @@ TEST_F(WizardIpp, ModelOfAnAnswerAndNothingFromAClosedPortOrACredentialsDemand)
     EXPECT_TRUE(locked.Stop());
 }
 
+// A printer whose accept queue is full: a connection attempt gets no
+// answer at all (the SYN is dropped), so the test's connect blocks.
+struct FullPrinter {
+    SOCKET listener = INVALID_SOCKET;
+    std::vector<SOCKET> waiting;
+    WORD port = 0;
+    FullPrinter()
+    {
+        EnsureWinsock();
+        listener = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address = Loopback(0);
+        bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(listener, 1);
+        int length = sizeof address;
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        for (int i = 0; i < 4; ++i) {
+            SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+            u_long nonBlocking = 1;
+            ioctlsocket(s, FIONBIO, &nonBlocking);
+            connect(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+            waiting.push_back(s);
+        }
+    }
+    ~FullPrinter()
+    {
+        for (SOCKET s : waiting)
+            closesocket(s);
+        closesocket(listener);
+    }
+};
+
+// Cancel during a test: the wizard ends within the UI bound, far below one
+// readiness wait (15 s) and the stop limit (20 s), and only after the
+// test's thread ended. Two printers: one that stalls in the middle of its
+// answer (the test waits to receive), one that never accepts (the test's
+// connect blocks).
 TEST_F(WizardIpp, CancelLeavesAStalledPrinterAtOnce)
 {
-    PeerProcess printer{"wizard-stall"};
-    WORD port = FreeTcpPort();
+    PeerProcess stalled{"wizard-stall"};
+    WORD stalledPort = FreeTcpPort();
     // Announces more body than it sends, then holds the connection.
-    ASSERT_TRUE(StartIppFaultServer(&printer, port, "--gpa long-length")) << printer.error;
-    OpenAtUrlPage(1); // the real waits: one readiness wait is 15 s
-    TestUrl("http://127.0.0.1:" + std::to_string(port) + "/ipp");
-    ASSERT_TRUE(printer.WaitFile("req-1.json")) << "the test's request arrived";
-    HANDLE watch = nullptr;
-    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), WizardOf(frame)->testThread, GetCurrentProcess(), &watch,
-                                SYNCHRONIZE, FALSE, 0));
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(frame, IDC_WIZ_NEXT))) << "Next is disabled while testing";
-    Click(frame, IDCANCEL);
-    EXPECT_EQ(FALSE, Finish()) << "the wizard ends well within one readiness wait";
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(watch, 0)) << "and only after the test's thread ended";
-    CloseHandle(watch);
-    EXPECT_TRUE(printer.Stop());
+    ASSERT_TRUE(StartIppFaultServer(&stalled, stalledPort, "--gpa long-length")) << stalled.error;
+    FullPrinter full;
+    OpenAtUrlPage(1); // the real waits
+    for (WORD port : {stalledPort, full.port}) {
+        SCOPED_TRACE(port == stalledPort ? "stalled answer" : "never accepts");
+        if (port != stalledPort)
+            OpenWizardAtUrlPage();
+        TestUrl("http://127.0.0.1:" + std::to_string(port) + "/ipp");
+        ASSERT_TRUE(WaitUntil([&] { return WizardOf(frame)->testThread != nullptr; }));
+        HANDLE watch = nullptr;
+        ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), WizardOf(frame)->testThread, GetCurrentProcess(), &watch,
+                                    SYNCHRONIZE, FALSE, 0));
+        if (port == stalledPort) {
+            EXPECT_TRUE(stalled.WaitFile("req-1.json")) << "the test's request arrived";
+        }
+        EXPECT_FALSE(IsWindowEnabled(GetDlgItem(frame, IDC_WIZ_NEXT))) << "Next is disabled while testing";
+        Click(frame, IDCANCEL);
+        EXPECT_EQ(FALSE, Finish()) << "the wizard answers Cancel at once";
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(watch, 0)) << "and ends only after the test's thread ended";
+        CloseHandle(watch);
+    }
+    EXPECT_TRUE(stalled.Stop());
 }
 
 } // namespace
