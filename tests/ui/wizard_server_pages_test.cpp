@@ -1,7 +1,9 @@
-// The add-port wizard's LPR and Raw pages as real windows driven from the
-// test thread: the host checks and their messages, the proposals, the
-// search with the internal-port-name lookup against the fake print server,
-// Back, and what Finish leaves in the registry (or reports when it fails).
+// The add-port wizard's LPR and Raw pages and its IPP proxy page as real
+// windows driven from the test thread: the host checks and their messages,
+// the proposals, the search with the internal-port-name lookup against the
+// fake print server, Back, and what Finish leaves in the registry (or reports when it fails);
+// the proxy fields from the user's ProxyServer value, the proxy port's
+// range and the language the connection test asks in.
 #include <gtest/gtest.h>
 
 #include <winsock2.h>
@@ -282,6 +284,110 @@ TEST_F(ServerSearch, RawSearchFillsTheHostOnly)
     Click(frame, IDCANCEL);
     EXPECT_EQ(FALSE, Finish());
     EXPECT_TRUE(peer.Stop());
+}
+
+} // namespace
+
+namespace {
+
+// The IPP proxy page, opened with the user's proxy switched on.
+class ProxyPage : public ServerPages {
+protected:
+    void SetProxyServer(const std::string& value, bool terminated)
+    {
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_ALL_ACCESS,
+                                                 nullptr, &key, nullptr));
+        DWORD on = 1;
+        RegSetValueExA(key, "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&on), sizeof on);
+        RegSetValueExA(key, "ProxyServer", 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                       static_cast<DWORD>(value.size() + (terminated ? 1 : 0)));
+        RegCloseKey(key);
+    }
+    void TearDown() override
+    {
+        ServerPages::TearDown();
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+            RegDeleteValueA(key, "ProxyServer");
+            RegCloseKey(key);
+        }
+    }
+    std::string NextWithPort(const char* address, const char* port)
+    {
+        SetControlText(Page(3), IDC_PROXY_EDIT, address);
+        SetControlText(Page(3), IDC_PROXY_PORT_EDIT, port);
+        Click(frame, IDC_WIZ_NEXT);
+        MessageBoxSeen box = AnswerMessageBox(run->threadId, IDOK);
+        EXPECT_TRUE(WaitUntil([&] { return CountDialogs(run->threadId, nullptr, kMessageBoxTextId) == 0; }));
+        EXPECT_EQ(WIZARD_PAGE_IPP_PROXY, WizardOf(frame)->currentPage) << port;
+        return box.text;
+    }
+};
+
+TEST_F(ProxyPage, FieldsComeFromTheUsersProxyServerValue)
+{
+    struct Case {
+        const char* value;
+        bool terminated;
+        const char* address;
+        const char* port;
+    };
+    for (Case c : {Case{"ftp=f.example:21;http=proxy.example:8080;https=s.example:443", true, "proxy.example", "8080"},
+                   Case{"cache.example:3128", false, "cache.example", "3128"},
+                   Case{"cache.example", true, "cache.example", ""},
+                   Case{"ftp=f.example:21;https=s.example:443", true, "", ""}}) {
+        SCOPED_TRACE(c.value);
+        SetProxyServer(c.value, c.terminated);
+        OpenAt(IDC_QXIPP, WIZARD_PAGE_IPP_PROXY);
+        EXPECT_EQ(1u, ButtonChecked(Page(3), IDC_BTN_PROXY));
+        EXPECT_TRUE(IsWindowEnabled(GetDlgItem(Page(3), IDC_PROXY_EDIT)));
+        EXPECT_EQ(c.address, ControlText(Page(3), IDC_PROXY_EDIT));
+        EXPECT_EQ(c.port, ControlText(Page(3), IDC_PROXY_PORT_EDIT));
+        Click(frame, IDCANCEL);
+        EXPECT_EQ(FALSE, Finish());
+    }
+}
+
+TEST_F(ProxyPage, ThePortMustBeATcpPortAndTheLanguageFitsItsField)
+{
+    monitor.WriteInstallFile(MESSAGE_CATALOGUE, std::string(kMessages) +
+                                                    "IDS_INVALID_PROXYNAME=Fixture no proxy\r\n"
+                                                    "IDS_INVALID_PROXYNUMBER=Fixture bad proxy port\r\n");
+    monitor.WriteInstallFile(DIALOG_CATALOGUE, std::string(kDialogs) + "[COMBO]\r\nDEFAULT=" + std::string(40, 'x') +
+                                                   "\r\n");
+    SetProxyServer("", true);
+    OpenAt(IDC_QXIPP, WIZARD_PAGE_IPP_PROXY);
+    EXPECT_EQ(std::string(16, 'x'), WizardOf(frame)->ipp->language) << "cut to the field's 16 characters";
+    EXPECT_EQ("Fixture no proxy", NextWithPort("", "8080"));
+    for (const char* port : {"", "0", "65536", "4294967296"})
+        EXPECT_EQ("Fixture bad proxy port", NextWithPort("proxy.example", port)) << port;
+    SetControlText(Page(3), IDC_PROXY_PORT_EDIT, "65535");
+    Click(frame, IDC_WIZ_NEXT);
+    ASSERT_TRUE(WaitPage(WIZARD_PAGE_IPP_URL));
+    EXPECT_EQ(65535u, WizardOf(frame)->ipp->proxyPort);
+    EXPECT_STREQ("proxy.example", WizardOf(frame)->ipp->proxy);
+    // Printing without the proxy: the fields are neither checked nor kept.
+    Click(frame, IDC_WIZ_BACK);
+    ASSERT_TRUE(WaitPage(WIZARD_PAGE_IPP_PROXY));
+    Click(Page(3), IDC_BTN_NO);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(Page(3), IDC_PROXY_EDIT)); }));
+    SetControlText(Page(3), IDC_PROXY_EDIT, "");
+    SetControlText(Page(3), IDC_PROXY_PORT_EDIT, "");
+    Click(frame, IDC_WIZ_NEXT);
+    ASSERT_TRUE(WaitPage(WIZARD_PAGE_IPP_URL));
+    EXPECT_EQ(0u, WizardOf(frame)->ipp->useProxy);
+    Click(frame, IDCANCEL);
+    EXPECT_EQ(FALSE, Finish());
+}
+
+TEST_F(ProxyPage, WithoutALanguageInTheCatalogueTheTestAsksInEnglish)
+{
+    SetProxyServer("", true);
+    OpenAt(IDC_QXIPP, WIZARD_PAGE_IPP_PROXY);
+    EXPECT_STREQ("en-us", WizardOf(frame)->ipp->language);
+    Click(frame, IDCANCEL);
+    EXPECT_EQ(FALSE, Finish());
 }
 
 } // namespace
