@@ -50,11 +50,6 @@ const ProtocolButton kProtocolButtons[] = {
     {IDC_QXEMAIL, WIZARD_EMAIL},
 };
 
-WizardRoute RouteOf(const WizardState* wizard)
-{
-    return WizardRoute{wizard->protocol, wizard->systemProxy, wizard->dialUp};
-}
-
 // The monitor key's SMTP switch; 0 when absent.
 DWORD SmtpOffered()
 {
@@ -135,7 +130,7 @@ void NextFromPortName(HWND page, WizardState* wizard)
         return;
     }
     memcpy(wizard->portName, name, sizeof wizard->portName);
-    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_PORT_NAME, RouteOf(wizard));
+    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_PORT_NAME, WizardRouteOf(wizard));
 }
 
 } // namespace
@@ -158,7 +153,7 @@ INT_PTR ProtocolPageProc(HWND page, UINT message, WPARAM wParam, LPARAM, WizardS
         return TRUE;
     case PAGE_NEXT:
         wizard->protocol = CheckedProtocol(page, wizard->protocol);
-        wizard->pageIndex = WizardNextPage(WIZARD_PAGE_PROTOCOL, RouteOf(wizard));
+        wizard->pageIndex = WizardNextPage(WIZARD_PAGE_PROTOCOL, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;
@@ -181,7 +176,7 @@ INT_PTR PortNamePageProc(HWND page, UINT message, WPARAM, LPARAM, WizardState* w
         NextFromPortName(page, wizard);
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_PORT_NAME, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_PORT_NAME, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;
@@ -200,10 +195,10 @@ INT_PTR ConnectionPageProc(HWND page, UINT message, WPARAM, LPARAM, WizardState*
         return TRUE;
     case PAGE_NEXT:
         wizard->dialUp = ButtonChecked(page, IDC_BTN_MODEM) ? kWizardDialUpModem : kWizardDialUpNetwork;
-        wizard->pageIndex = WizardNextPage(WIZARD_PAGE_CONNECTION, RouteOf(wizard));
+        wizard->pageIndex = WizardNextPage(WIZARD_PAGE_CONNECTION, WizardRouteOf(wizard));
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_CONNECTION, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_CONNECTION, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;

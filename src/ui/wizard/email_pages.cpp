@@ -77,18 +77,6 @@ static_assert(sizeof(EmailSettings::fromAddr) > kMaxAddressChars, "FromAddr fiel
 static_assert(sizeof(EmailSettings::authId) > kMaxAuthChars, "AuthID field");
 static_assert(sizeof(EmailSettings::authPass) > kMaxAuthChars, "AuthPass field");
 
-WizardRoute RouteOf(const WizardState* wizard)
-{
-    return WizardRoute{wizard->protocol, wizard->systemProxy, wizard->dialUp};
-}
-
-void FocusField(HWND page, int id)
-{
-    HWND control = GetDlgItem(page, id);
-    SetFocus(control);
-    SendMessageA(control, EM_SETSEL, 0, -1);
-}
-
 // ---------------------------------------------------------------------------
 // Account page
 
@@ -124,7 +112,7 @@ void NextFromAccount(HWND page, WizardState* wizard)
     memcpy(email->smtpServer, server, strlen(server) + 1);
     memcpy(email->fromName, name, strlen(name) + 1);
     memcpy(email->fromAddr, address, strlen(address) + 1);
-    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_MAIL_ACCOUNT, RouteOf(wizard));
+    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_MAIL_ACCOUNT, WizardRouteOf(wizard));
 }
 
 // ---------------------------------------------------------------------------
@@ -224,7 +212,7 @@ void NextFromRecipients(HWND page, WizardState* wizard)
     else if (!JoinRecipients(listed->list, wizard->email->toAddr, sizeof wizard->email->toAddr))
         WizardMessage(page, "IDS_MAX_TO_ADDR_ERROR", ArgNone());
     else
-        wizard->pageIndex = WizardNextPage(WIZARD_PAGE_MAIL_RECIPIENTS, RouteOf(wizard));
+        wizard->pageIndex = WizardNextPage(WIZARD_PAGE_MAIL_RECIPIENTS, WizardRouteOf(wizard));
     delete listed;
 }
 
@@ -290,7 +278,7 @@ void NextFromBody(HWND page, WizardState* wizard)
     ProposeFreeMailPortName(wizard);
     wizard->email->noPrint = ButtonChecked(page, IDC_MAILWIZ_PRINT_BODY) ? 0 : 1;
     wizard->email->editBody = ButtonChecked(page, IDC_MAILWIZ_BODY_EACH_JOB);
-    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_MAIL_BODY, RouteOf(wizard));
+    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_MAIL_BODY, WizardRouteOf(wizard));
 }
 
 // ---------------------------------------------------------------------------
@@ -346,7 +334,7 @@ void NextFromAuth(HWND page, WizardState* wizard)
         SecureZeroMemory(email->authId, sizeof email->authId);
         SecureZeroMemory(email->authPass, sizeof email->authPass);
     }
-    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_MAIL_AUTH, RouteOf(wizard));
+    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_MAIL_AUTH, WizardRouteOf(wizard));
 }
 
 } // namespace
@@ -358,13 +346,13 @@ INT_PTR WizardMailAccountPageProc(HWND page, UINT message, WPARAM, LPARAM, Wizar
         InitAccountPage(page, wizard);
         return FALSE;
     case PAGE_FOCUS:
-        FocusField(page, IDC_MAILWIZ_SMTP);
+        FocusWizardField(page, IDC_MAILWIZ_SMTP);
         return TRUE;
     case PAGE_NEXT:
         NextFromAccount(page, wizard);
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_MAIL_ACCOUNT, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_MAIL_ACCOUNT, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;
@@ -391,7 +379,7 @@ INT_PTR WizardMailRecipientsPageProc(HWND page, UINT message, WPARAM wParam, LPA
         NextFromRecipients(page, wizard);
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_MAIL_RECIPIENTS, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_MAIL_RECIPIENTS, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;
@@ -414,7 +402,7 @@ INT_PTR WizardMailBodyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM, W
         NextFromBody(page, wizard);
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_MAIL_BODY, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_MAIL_BODY, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;
@@ -438,7 +426,7 @@ INT_PTR WizardMailAuthPageProc(HWND page, UINT message, WPARAM wParam, LPARAM, W
         NextFromAuth(page, wizard);
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_MAIL_AUTH, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_MAIL_AUTH, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;

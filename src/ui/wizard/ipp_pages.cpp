@@ -56,7 +56,6 @@ const int kIppSummaryPageTableCount = sizeof kIppSummaryPageTable / sizeof kIppS
 
 namespace {
 
-const char kInternetSettings[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const DWORD kProxyServerSize = 260;
 const int kProxyNameChars = 256;
 const int kProxyPortChars = 10;
@@ -72,18 +71,6 @@ const UINT kAnimationMs = 500;
 const int kAnimationFrames = IDI_TEST_FRAME_LAST - IDI_TEST_FRAME_FIRST + 1;
 const int kIconSize = 32;
 
-WizardRoute RouteOf(const WizardState* wizard)
-{
-    return WizardRoute{wizard->protocol, wizard->systemProxy, wizard->dialUp};
-}
-
-void FocusField(HWND page, int id)
-{
-    HWND control = GetDlgItem(page, id);
-    SetFocus(control);
-    SendMessageA(control, EM_SETSEL, 0, -1);
-}
-
 // Proxy page.
 
 // The user's ProxyServer value, read no further than 260 bytes and always
@@ -91,7 +78,7 @@ void FocusField(HWND page, int id)
 bool ReadProxyServer(char* value, DWORD size)
 {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettings, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kInternetSettingsKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return false;
     DWORD type = REG_NONE, length = size - 1;
     bool read = RegQueryValueExA(key, "ProxyServer", nullptr, &type, reinterpret_cast<BYTE*>(value), &length) ==
@@ -143,18 +130,18 @@ void NextFromProxy(HWND page, WizardState* wizard)
         uint32_t port = 0;
         if (!address[0]) {
             WizardMessage(page, "IDS_INVALID_PROXYNAME", ArgNone());
-            FocusField(page, IDC_PROXY_EDIT);
+            FocusWizardField(page, IDC_PROXY_EDIT);
             return;
         }
         if (!ParseNumberInRange(portText, kProxyPortRange, &port)) {
             WizardMessage(page, "IDS_INVALID_PROXYNUMBER", ArgNone());
-            FocusField(page, IDC_PROXY_PORT_EDIT);
+            FocusWizardField(page, IDC_PROXY_PORT_EDIT);
             return;
         }
         memcpy(ipp->proxy, address, sizeof address);
         ipp->proxyPort = port;
     }
-    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_IPP_PROXY, RouteOf(wizard));
+    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_IPP_PROXY, WizardRouteOf(wizard));
 }
 
 // URL page.
@@ -237,7 +224,7 @@ bool PrepareTest(HWND page, WizardState* wizard)
     if (ParsePrinterUrl(scratch))
         return true;
     WizardMessage(page, "IDS_INVALID_URI", ArgNone());
-    FocusField(page, IDC_URL_EDIT);
+    FocusWizardField(page, IDC_URL_EDIT);
     return false;
 }
 
@@ -289,7 +276,7 @@ void PollTest(HWND page, WizardState* wizard)
     if (!answered &&
         CatalogueMessageBox(page, MESSAGE_CATALOGUE, MESSAGE_SECTION, "IDS_INVALID_CONNECT", "TITLE",
                             MB_ICONEXCLAMATION | MB_YESNO, ArgNone()) != IDYES) {
-        FocusField(page, IDC_URL_EDIT);
+        FocusWizardField(page, IDC_URL_EDIT);
         return;
     }
     AcceptTest(wizard);
@@ -328,7 +315,7 @@ INT_PTR IppProxyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM, WizardS
         NextFromProxy(page, wizard);
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_IPP_PROXY, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_IPP_PROXY, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;
@@ -348,13 +335,13 @@ INT_PTR IppUrlPageProc(HWND page, UINT message, WPARAM wParam, LPARAM, WizardSta
             NextAnimationFrame(page);
         return TRUE;
     case PAGE_FOCUS:
-        FocusField(page, IDC_URL_EDIT);
+        FocusWizardField(page, IDC_URL_EDIT);
         return TRUE;
     case PAGE_NEXT:
         NextFromUrl(page, wizard);
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_IPP_URL, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_IPP_URL, WizardRouteOf(wizard));
         return TRUE;
     case PAGE_CANCEL:
         KillTimer(page, kPollTimer);
@@ -383,7 +370,7 @@ INT_PTR IppSummaryPageProc(HWND page, UINT message, WPARAM, LPARAM, WizardState*
         }
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_IPP_SUMMARY, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_IPP_SUMMARY, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;

@@ -63,18 +63,6 @@ const int kHostChars = 64;
 const int kQueueChars = 32;
 const char kBroadcastAddress[] = "255.255.255.255";
 
-WizardRoute RouteOf(const WizardState* wizard)
-{
-    return WizardRoute{wizard->protocol, wizard->systemProxy, wizard->dialUp};
-}
-
-void FocusField(HWND page, int id)
-{
-    HWND control = GetDlgItem(page, id);
-    SetFocus(control);
-    SendMessageA(control, EM_SETSEL, 0, -1);
-}
-
 // True when `host` may be used as a print server: the broadcast address, an
 // address of four decimal parts each 0..255 that inet_addr takes, or a name
 // the resolver knows. The name lookup may take a while: wait cursor.
@@ -103,7 +91,7 @@ bool ReadServerHost(HWND page, char* host)
     if (!refusal)
         return true;
     WizardMessage(page, refusal, ArgText(host));
-    FocusField(page, IDC_HOST_EDIT);
+    FocusWizardField(page, IDC_HOST_EDIT);
     return false;
 }
 
@@ -162,7 +150,7 @@ void NextFromLprServer(HWND page, WizardState* wizard)
     memcpy(wizard->lpr->host, host, sizeof host);
     memcpy(wizard->lpr->queue, queue, sizeof queue);
     ProposeLprPortName(host, queue, wizard->portName, sizeof wizard->portName, WizardLeadByte);
-    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_LPR_SERVER, RouteOf(wizard));
+    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_LPR_SERVER, WizardRouteOf(wizard));
 }
 
 void ApplyLookup(HWND page, PortNameLookup* found)
@@ -189,7 +177,7 @@ void NextFromRawServer(HWND page, WizardState* wizard)
         return;
     memcpy(wizard->raw->host, host, sizeof host);
     ProposeRawPortName(host, wizard->raw->portNumber, wizard->portName, sizeof wizard->portName, WizardLeadByte);
-    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_RAW_SERVER, RouteOf(wizard));
+    wizard->pageIndex = WizardNextPage(WIZARD_PAGE_RAW_SERVER, WizardRouteOf(wizard));
 }
 
 } // namespace
@@ -209,14 +197,14 @@ INT_PTR LprServerPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam,
         ApplyLookup(page, reinterpret_cast<PortNameLookup*>(lParam));
         return TRUE;
     case PAGE_FOCUS:
-        FocusField(page, IDC_HOST_EDIT);
+        FocusWizardField(page, IDC_HOST_EDIT);
         return TRUE;
     case PAGE_NEXT:
         NextFromLprServer(page, wizard);
         return TRUE;
     case PAGE_BACK:
         ResetLprServerPage(page, wizard);
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_LPR_SERVER, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_LPR_SERVER, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;
@@ -235,7 +223,7 @@ INT_PTR LprSummaryPageProc(HWND page, UINT message, WPARAM, LPARAM, WizardState*
         RegisterFromSummary(page, wizard, &wizard->lpr->header);
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_LPR_SUMMARY, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_LPR_SUMMARY, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;
@@ -254,7 +242,7 @@ INT_PTR RawServerPageProc(HWND page, UINT message, WPARAM wParam, LPARAM, Wizard
             SearchForRawServer(page, wizard);
         return FALSE;
     case PAGE_FOCUS:
-        FocusField(page, IDC_HOST_EDIT);
+        FocusWizardField(page, IDC_HOST_EDIT);
         SendDlgItemMessageA(page, IDC_RAW_SEEK, BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
         return TRUE;
     case PAGE_NEXT:
@@ -262,7 +250,7 @@ INT_PTR RawServerPageProc(HWND page, UINT message, WPARAM wParam, LPARAM, Wizard
         return TRUE;
     case PAGE_BACK:
         // The host field keeps its text.
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_RAW_SERVER, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_RAW_SERVER, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;
@@ -281,7 +269,7 @@ INT_PTR RawSummaryPageProc(HWND page, UINT message, WPARAM, LPARAM, WizardState*
         RegisterFromSummary(page, wizard, &wizard->raw->header);
         return TRUE;
     case PAGE_BACK:
-        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_RAW_SUMMARY, RouteOf(wizard));
+        wizard->pageIndex = WizardBackPage(WIZARD_PAGE_RAW_SUMMARY, WizardRouteOf(wizard));
         return TRUE;
     default:
         return FALSE;

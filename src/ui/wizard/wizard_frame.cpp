@@ -33,7 +33,6 @@ const DialogDescriptor kFrameTable[] = {
 };
 const int kFrameTableCount = sizeof kFrameTable / sizeof kFrameTable[0];
 
-const char kInternetSettingsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
 const char kProxyEnableValue[] = "ProxyEnable";
 const DWORD kCataloguePathSize = MAX_PATH + 32;
 const WORD kPaletteVersion = 0x300;
@@ -397,6 +396,20 @@ bool StopWizardConnectionTest(WizardState* wizard)
 void WizardMessage(HWND owner, const char* key, CatalogueArg arg)
 {
     CatalogueMessageBox(owner, MESSAGE_CATALOGUE, MESSAGE_SECTION, key, "TITLE", MB_ICONEXCLAMATION | MB_OK, arg);
+}
+
+const char kInternetSettingsKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
+
+WizardRoute WizardRouteOf(const WizardState* wizard)
+{
+    return WizardRoute{wizard->protocol, wizard->systemProxy, wizard->dialUp};
+}
+
+void FocusWizardField(HWND page, int id)
+{
+    HWND control = GetDlgItem(page, id);
+    SetFocus(control);
+    SendMessageA(control, EM_SETSEL, 0, -1);
 }
 
 bool WizardLeadByte(unsigned char byte)

@@ -86,6 +86,16 @@ void ShowWizardPage(WizardState* wizard, int index);
 // test runs any more.
 bool StopWizardConnectionTest(WizardState* wizard);
 
+// The user's Internet settings key (HKEY_CURRENT_USER): ProxyEnable and
+// ProxyServer are read there.
+extern const char kInternetSettingsKey[];
+
+// What the page sequence depends on: protocol, proxy switch, dial-up choice.
+WizardRoute WizardRouteOf(const WizardState* wizard);
+
+// Focuses the edit field `id` of `page` with its whole text selected.
+void FocusWizardField(HWND page, int id);
+
 // A catalogue message box of the wizard: exclamation icon, OK button.
 void WizardMessage(HWND owner, const char* key, CatalogueArg arg);
 
