@@ -116,8 +116,11 @@ function(add_wine_tests kind)
         # The Raw and IPP integration tests show the error window and message boxes too.
         # The SMTP servers of the mail integration tests listen on 127.0.0.1:25, as
         # does the one of the body edit dialog's UI test: they hold the desktop too.
+        # The wizard's integration tests show the wizard and set the user's proxy
+        # switch, which the UI tests of its proxy page set as well.
         set(lock "")
-        if(kind STREQUAL "ui" OR name MATCHES "^raw_" OR name MATCHES "^ipp_" OR name MATCHES "^mail_smtp")
+        if(kind STREQUAL "ui" OR name MATCHES "^raw_" OR name MATCHES "^ipp_" OR name MATCHES "^mail_smtp"
+           OR name MATCHES "^wizard_")
             set(lock RESOURCE_LOCK desktop)
         elseif(name MATCHES "^lpr")
             # The printer service port and the reserved local ports are one per namespace.
