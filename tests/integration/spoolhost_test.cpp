@@ -244,6 +244,35 @@ TEST_F(SpoolhostPrint, OutputFileOfARegisteredPortIsTheTargetInOddBlocks)
     EXPECT_TRUE(Contains(host.Out(), "printed " + std::to_string(data.size()) + " bytes to RAW1")) << host.Out();
 }
 
+// --repeat N: one spooler host prints the file as N complete jobs on the one
+// opened port, with job IDs counting up from --job; each job reaches the
+// printer whole, on a connection of its own.
+TEST_F(SpoolhostPrint, RepeatedJobsEachArriveWholeUnderTheirOwnJobIds)
+{
+    PeerProcess sink("raw");
+    WORD port = FreeTcpPort();
+    ASSERT_TRUE(sink.Start(RawSinkCommand(port, sink.unixDir), port)) << sink.error;
+    ASSERT_TRUE(sink.WaitReady()) << sink.error;
+    m.SetPortDword("RAW1", "PrintMode", 3);
+    m.SetPortText("RAW1", "HostName", "127.0.0.1");
+    m.SetPortDword("RAW1", "PortNum", port);
+    std::string data = TestPattern(300 * 1024 + 5, 3);
+    WriteBytes(source, data);
+    Host host(PrintArguments("RAW1", Quote(source), "--repeat 3 --log"), false);
+    ASSERT_EQ(host.Wait(), 0) << host.Out() << host.Err();
+
+    std::string out = host.Out();
+    EXPECT_TRUE(Contains(out, "printed 3 jobs of " + std::to_string(data.size()) + " bytes to RAW1 in ")) << out;
+    for (DWORD id = jobId; id < jobId + 3; ++id)
+        EXPECT_TRUE(Contains(out, "GetJobA " + std::to_string(id) + " level=2")) << out;
+    EXPECT_FALSE(Contains(out, "GetJobA " + std::to_string(jobId + 3) + " ")) << out;
+    ASSERT_TRUE(sink.WaitFiles("conn-", ".bin", 3)) << sink.error;
+    std::vector<std::string> files = sink.Files("conn-", ".bin");
+    ASSERT_EQ(files.size(), 3u);
+    for (const std::string& file : files)
+        EXPECT_TRUE(sink.ReadAll(file) == data) << file << " differs; first at " << FirstDifference(sink.ReadAll(file), data);
+}
+
 // Pausing and deleting a job, from another spoolhost process or scripted by
 // the printing one. A job from standard input is spooling until its input
 // ends; paused, it sends nothing more until resumed.
@@ -301,7 +330,8 @@ TEST_F(SpoolhostPrint, PausedJobsWaitForResumeAndDeletedJobsFail)
 TEST_F(SpoolhostPrint, UsageErrorsAndFailedStartsHaveTheirExitCodes)
 {
     WriteBytes(source, TestPattern(1000));
-    const char* usage[] = {"print", "print X --block 0", "print X --job 0", "print X a b", "job 5 explode", "job x pause"};
+    const char* usage[] = {"print", "print X --block 0", "print X --job 0", "print X a b", "job 5 explode", "job x pause",
+                           "print X - --repeat 2", "print X a --repeat 0"};
     for (const char* arguments : usage) {
         Host host("--dll " + Quote(m.path) + " " + arguments, false);
         EXPECT_EQ(host.Wait(), 2) << arguments;
@@ -309,6 +339,12 @@ TEST_F(SpoolhostPrint, UsageErrorsAndFailedStartsHaveTheirExitCodes)
     {
         Host missingInput(PrintArguments(dest, Quote(source + ".missing")), false);
         EXPECT_EQ(missingInput.Wait(), 2);
+    }
+    // --repeat reads a file again for each job (not standard input), without
+    // the one job's scripted pause, and every job ID must exist.
+    for (const char* options : {"--repeat 2 --pause-after 5", "--repeat 2 --job 4294967295"}) {
+        Host host("--dll " + Quote(m.path) + " print " + Quote(dest) + " " + Quote(source) + " " + options, false);
+        EXPECT_EQ(host.Wait(), 2) << options << host.Out();
     }
     // A destination that cannot be created: StartDocPort fails.
     std::string unreachable = TempDir() + model() + "-no-such-dir\\out.bin";

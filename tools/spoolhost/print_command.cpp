@@ -20,6 +20,7 @@ const DWORD kProgressIntervalMs = 250;
 // A `job` command waits this long for the printing process to take it.
 const DWORD kJobCommandTimeoutMs = 5000;
 const DWORD kMaxBlockSize = 16 * 1024 * 1024;
+const DWORD kMaxRepeat = 1000000;
 
 // One option of the print command at c[*i] (and its value); false when unknown or malformed.
 bool ParsePrintOption(const std::vector<std::string>& c, size_t* i, PrintRequest* request, bool* log)
@@ -55,10 +56,29 @@ bool ParsePrintOption(const std::vector<std::string>& c, size_t* i, PrintRequest
             request->pauseAfter = number;
         else if (arg == "--delete-after")
             request->deleteAfter = number;
+        else if (arg == "--repeat" && number >= 1 && number <= kMaxRepeat)
+            request->repeat = static_cast<DWORD>(number);
         else
             return false;
     }
     return true;
+}
+
+// --repeat reads a file again for each job; its job IDs must all exist, and
+// the scripted pause and deletion belong to one job.
+bool CheckRepeat(const PrintRequest& request, std::string* error)
+{
+    if (request.repeat == 0)
+        return true;
+    if (request.input == "-")
+        *error = "--repeat needs an input file";
+    else if (request.pauseAfter != kNoByteLimit || request.deleteAfter != kNoByteLimit)
+        *error = "--repeat takes no --pause-after or --delete-after";
+    else if (request.jobId > MAXDWORD - (request.repeat - 1))
+        *error = "--repeat goes past the last job ID";
+    else
+        return true;
+    return false;
 }
 
 std::string CurrentUser()
@@ -182,6 +202,21 @@ void ApplyJobCommand(JobCommand command, DWORD jobId)
     }
 }
 
+// The end of a --repeat run: its time, or the job that failed.
+int ReportRepeat(const PrintJob& job, const PrintRequest& request)
+{
+    if (!job.Succeeded()) {
+        printf("job failed: job %lu (%lu of %lu): %s\n", static_cast<unsigned long>(job.LastJobId()),
+               static_cast<unsigned long>(job.JobsDone() + 1), static_cast<unsigned long>(request.repeat),
+               job.Failure().c_str());
+        return 1;
+    }
+    double total = job.ElapsedMs();
+    printf("printed %lu jobs of %llu bytes to %s in %.3f ms, %.3f ms per job\n", static_cast<unsigned long>(job.JobsDone()),
+           static_cast<unsigned long long>(job.Snapshot().size), request.port.c_str(), total, total / request.repeat);
+    return 0;
+}
+
 } // namespace
 
 void PrintCallLog()
@@ -215,6 +250,8 @@ bool ParsePrintArguments(const std::vector<std::string>& c, PrintRequest* reques
     }
     if (request->input.empty())
         request->input = "-";
+    if (!CheckRepeat(*request, error))
+        return false;
     if (request->printer.empty())
         request->printer = request->port + " printer";
     if (request->document.empty())
@@ -264,6 +301,8 @@ int PrintThroughMonitor(const LoadedMonitor& monitor, const PrintRequest& reques
     progress.Finish(last);
     if (log)
         PrintCallLog();
+    if (request.repeat > 0)
+        return ReportRepeat(job, request);
     if (!job.Succeeded()) {
         printf("job failed: %s\n", job.Failure().c_str());
         return 1;

@@ -77,16 +77,35 @@ bool PrintJob::Prepare(const PrintRequest& request, std::string* error)
     sizeKnown_ = GetFileType(input_) == FILE_TYPE_DISK && GetFileSizeEx(input_, &size);
     size_ = sizeKnown_ ? static_cast<ULONGLONG>(size.QuadPart) : 0;
     StandinAddPrinter(request.printer, request.port, 0);
-    StandinSetNextJobId(request.jobId);
+    return EnterJob(request.jobId, error);
+}
+
+// Enters job `id` of the request's printer in the stand-in; it becomes the job printed.
+bool PrintJob::EnterJob(DWORD id, std::string* error)
+{
+    StandinSetNextJobId(id);
     // A spooler that holds the whole job knows its size and only prints it;
     // one that still receives it is spooling as well.
     DWORD spoolerSize = sizeKnown_ && size_ <= MAXDWORD ? static_cast<DWORD>(size_) : 0;
-    if (StandinAddJob(request.printer, request.document, request.user, request.dataType, spoolerSize) != request.jobId) {
-        *error = "cannot enter job " + std::to_string(request.jobId);
+    if (StandinAddJob(request_.printer, request_.document, request_.user, request_.dataType, spoolerSize) != id) {
+        *error = "cannot enter job " + std::to_string(id);
         return false;
     }
-    StandinChangeJobStatus(request.jobId, JOB_STATUS_PRINTING | (sizeKnown_ ? 0 : JOB_STATUS_SPOOLING), 0);
+    StandinChangeJobStatus(id, JOB_STATUS_PRINTING | (sizeKnown_ ? 0 : JOB_STATUS_SPOOLING), 0);
+    jobId_ = id;
+    handed_ = 0;
     return true;
+}
+
+// A repeated job: the input from its start again, as the next job ID.
+bool PrintJob::EnterNextJob()
+{
+    LARGE_INTEGER start = {};
+    if (!SetFilePointerEx(input_, start, nullptr, FILE_BEGIN)) {
+        failure_ = ErrorText("cannot read the input again", GetLastError());
+        return false;
+    }
+    return EnterJob(jobId_.load() + 1, &failure_);
 }
 
 bool PrintJob::Start(std::string* error)
@@ -110,7 +129,7 @@ PrintSnapshot PrintJob::Snapshot() const
     snapshot.size = size_;
     snapshot.sizeKnown = sizeKnown_;
     StandinJobView view;
-    snapshot.jobExists = StandinJob(request_.jobId, &view);
+    snapshot.jobExists = StandinJob(jobId_.load(), &view);
     snapshot.jobStatus = snapshot.jobExists ? view.status : 0;
     snapshot.printerStatus = StandinPrinterStatus(request_.printer);
     return snapshot;
@@ -128,18 +147,41 @@ void PrintJob::Run()
     if (!OpenPortWithin(&port)) {
         failure_ = "the monitor has no port " + request_.port;
     } else {
-        phase_ = static_cast<int>(PrintPhase::Start);
-        if (StartDocument(port)) {
-            phase_ = static_cast<int>(PrintPhase::Write);
-            Outcome outcome = Transfer(port);
-            phase_ = static_cast<int>(PrintPhase::End);
-            SetLastError(0);
-            BOOL ended = table_.pfnEndDocPort(port);
-            Conclude(outcome, ended, GetLastError());
-        }
+        PrintJobs(port);
         table_.pfnClosePort(port);
     }
     phase_ = static_cast<int>(PrintPhase::Done);
+}
+
+// One job, or the request's repeated jobs one after the other until one fails.
+void PrintJob::PrintJobs(HANDLE port)
+{
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    DWORD jobs = request_.repeat > 0 ? request_.repeat : 1;
+    for (DWORD n = 0; n < jobs && failure_.empty(); ++n) {
+        if (n > 0 && !EnterNextJob())
+            break;
+        PrintOne(port);
+    }
+    QueryPerformanceCounter(&end);
+    elapsedMs_ = static_cast<double>(end.QuadPart - start.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+void PrintJob::PrintOne(HANDLE port)
+{
+    phase_ = static_cast<int>(PrintPhase::Start);
+    if (!StartDocument(port))
+        return;
+    phase_ = static_cast<int>(PrintPhase::Write);
+    Outcome outcome = Transfer(port);
+    phase_ = static_cast<int>(PrintPhase::End);
+    SetLastError(0);
+    BOOL ended = table_.pfnEndDocPort(port);
+    Conclude(outcome, ended, GetLastError());
+    if (failure_.empty())
+        ++jobsDone_;
 }
 
 bool PrintJob::OpenPortWithin(HANDLE* port)
@@ -166,7 +208,7 @@ bool PrintJob::StartDocument(HANDLE port)
     info.pOutputFile = output.empty() ? nullptr : &output[0];
     info.pDatatype = &dataType[0];
     SetLastError(0);
-    if (table_.pfnStartDocPort(port, &printer[0], request_.jobId, 1, reinterpret_cast<BYTE*>(&info)))
+    if (table_.pfnStartDocPort(port, &printer[0], jobId_.load(), 1, reinterpret_cast<BYTE*>(&info)))
         return true;
     failure_ = ErrorText("StartDocPort failed", GetLastError());
     return false;
@@ -211,15 +253,15 @@ void PrintJob::NoteSpooled(DWORD got, bool ended)
     if (sizeKnown_)
         return;
     spooled_ += got;
-    StandinSetJobSize(request_.jobId, spooled_ <= MAXDWORD ? static_cast<DWORD>(spooled_) : MAXDWORD);
+    StandinSetJobSize(jobId_.load(), spooled_ <= MAXDWORD ? static_cast<DWORD>(spooled_) : MAXDWORD);
     if (ended)
-        StandinChangeJobStatus(request_.jobId, 0, JOB_STATUS_SPOOLING);
+        StandinChangeJobStatus(jobId_.load(), 0, JOB_STATUS_SPOOLING);
 }
 
 DWORD PrintJob::JobStatus() const
 {
     StandinJobView view;
-    return StandinJob(request_.jobId, &view) ? view.status : 0;
+    return StandinJob(jobId_.load(), &view) ? view.status : 0;
 }
 
 // False once the job is being deleted. A paused job waits for as long as it
@@ -269,11 +311,11 @@ void PrintJob::ApplyScriptedControls()
     ULONGLONG handed = handed_.load();
     if (!pausedByScript_ && handed >= request_.pauseAfter) {
         pausedByScript_ = true;
-        StandinPauseJob(request_.jobId);
+        StandinPauseJob(jobId_.load());
     }
     if (!deletedByScript_ && handed >= request_.deleteAfter) {
         deletedByScript_ = true;
-        StandinDeleteJob(request_.jobId);
+        StandinDeleteJob(jobId_.load());
     }
 }
 

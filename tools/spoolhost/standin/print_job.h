@@ -1,6 +1,8 @@
 // The spooler's delivery of one job through a monitor: OpenPort, StartDocPort,
 // WritePort block by block, EndDocPort, ClosePort, all on one thread of its
-// own as a spooler does. The printer and the job live in the spooler
+// own as a spooler does. A repeated request prints the same file as several
+// complete jobs (StartDocPort to EndDocPort, IDs counting up) on the one
+// opened port, and times them. The printer and the job live in the spooler
 // stand-in; while the job is paused no block is written, and a job being
 // deleted gets no further data and ends in failure.
 #pragma once
@@ -27,6 +29,7 @@ struct PrintRequest {
     DWORD blockSize = 65536;
     ULONGLONG pauseAfter = kNoByteLimit;  // the job pauses once this many bytes went out
     ULONGLONG deleteAfter = kNoByteLimit; // the job is deleted once this many bytes went out
+    DWORD repeat = 0;                     // --repeat N: N jobs, IDs jobId to jobId + N - 1; 0: one job
 };
 
 enum class PrintPhase { Open, Start, Write, End, Done };
@@ -59,12 +62,22 @@ public:
     // After the end: the job's result, and why it failed.
     bool Succeeded() const { return failure_.empty(); }
     const std::string& Failure() const { return failure_; }
+    // After the end: the jobs that ended well, the ID of the last one begun,
+    // and the milliseconds from the first StartDocPort until the last
+    // EndDocPort returned.
+    DWORD JobsDone() const { return jobsDone_; }
+    DWORD LastJobId() const { return jobId_.load(); }
+    double ElapsedMs() const { return elapsedMs_; }
 
 private:
     enum class Outcome { Sent, WriteFailed, Stalled, ReadFailed, Deleted };
 
     static DWORD WINAPI ThreadMain(void* self);
     void Run();
+    void PrintJobs(HANDLE port);
+    void PrintOne(HANDLE port);
+    bool EnterJob(DWORD id, std::string* error);
+    bool EnterNextJob();
     bool OpenPortWithin(HANDLE* port);
     bool StartDocument(HANDLE port);
     Outcome Transfer(HANDLE port);
@@ -84,6 +97,9 @@ private:
     ULONGLONG size_ = 0;
     ULONGLONG spooled_ = 0;
     HANDLE thread_ = nullptr;
+    std::atomic<DWORD> jobId_{0}; // the job being printed
+    DWORD jobsDone_ = 0;
+    double elapsedMs_ = 0;
     std::atomic<int> phase_{static_cast<int>(PrintPhase::Open)};
     std::atomic<unsigned long long> handed_{0};
     bool pausedByScript_ = false;
