@@ -1,6 +1,7 @@
-# What the benchmarks share (sourced by raw_bench.sh and ipp_bench.sh): sizes,
-# the input file, measuring one sender (wall time, CPU time, peak memory, and
-# the wineserver's CPU time for Wine senders) and medians.
+# What the benchmarks share (sourced by raw_bench.sh, ipp_bench.sh,
+# jobs_bench.sh and bench.sh): sizes, the input file, measuring one sender
+# (wall time, CPU time, peak memory, and the wineserver's CPU time for Wine
+# senders), medians, and the rows each part leaves for bench/report.sh.
 #
 #   bytes_of 10M            -> 10485760
 #   make_input FILE SIZE    random bytes, kept between runs when the size fits
@@ -9,9 +10,27 @@
 #                              not measured); fails when the sender fails
 #   ... | median            -> the median of a column of numbers
 #   start_peer DIR LIFETIME PORT WHAT COMMAND...; stop_peer DIR
-#   bench_options LAST "$@"  --size/--runs/--ways into SIZE_TEXT/RUNS/CHOSEN
+#   bench_options LAST "$@"  --size/--runs/--ways into SIZE_TEXT/RUNS/CHOSEN;
+#                           --list: list_ways prints the ways and ends
+#   run_ways WAY...         a warm-up and RUNS measured runs of each way
+#                           (run_once WAY, the script's own), into RESULTS and
+#                           FAILED_WAYS
+#   record_ways WAY...      each way's medians as a row of RESULTS_DIR/throughput.txt
+#   begin_results; end_results
+#                           a script run on its own clears RESULTS_DIR first and
+#                           prints bench/report.sh's table at its end; under
+#                           bench.sh (BENCH_RESULTS set) the rows add up to one report
+#
+# A way has a protocol (raw, lpr, ipp) and a role (PROTOCOL[way], ROLE[way]):
+# ours (the spooler host; the goals are read on these), variant (the
+# spooler host in another setting), ref (the reference the goals compare
+# with) or ceiling (what the machine allows, for comparison only).
 #
 # Needs WINEPREFIX (and its wineserver running) only for Wine senders.
+
+RESULTS_DIR=${BENCH_RESULTS:-$WORK/results}
+LIST_WAYS=
+declare -A PROTOCOL ROLE RESULTS FAILED_WAYS
 
 # The options every benchmark takes (--size, --runs, --ways) into SIZE_TEXT,
 # RUNS and CHOSEN; anything else shows lines 2 to LAST of the script.
@@ -23,6 +42,7 @@ bench_options() { # last usage line, arguments...
             --size) SIZE_TEXT=$2; shift 2 ;;
             --runs) RUNS=$2; shift 2 ;;
             --ways) CHOSEN=$2; shift 2 ;;
+            --list) LIST_WAYS=1; shift ;;
             *) sed -n "2,${last}p" "$0" >&2; exit 2 ;;
         esac
     done
@@ -117,3 +137,65 @@ measure() {
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) exit; if (NR % 2) print v[(NR + 1) / 2]; else print int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
+
+# With --list: "way protocol role" for each of the script's ways, and the end.
+list_ways() { # ways...
+    [[ -n $LIST_WAYS ]] || return 0
+    local way
+    for way in "$@"; do echo "$way ${PROTOCOL[$way]} ${ROLE[$way]}"; done
+    exit 0
+}
+
+# A warm-up run of each way, then RUNS rounds of one run of each. A way that
+# fails (its sender, or its delivery) is out: it is reported failed, and none
+# of its figures count.
+run_ways() { # ways...
+    local way run line
+    for way in "$@"; do
+        log "$way: warm-up"
+        run_once "$way" >/dev/null || FAILED_WAYS[$way]=1
+    done
+    for run in $(seq "$RUNS"); do
+        for way in "$@"; do
+            [[ -z ${FAILED_WAYS[$way]:-} ]] || continue
+            if line=$(run_once "$way"); then
+                log "$way run $run: $line (wall ms, cpu ms, peak KiB, wineserver cpu ms)"
+                RESULTS[$way]+="$line"$'\n'
+            else
+                FAILED_WAYS[$way]=1
+            fi
+        done
+    done
+}
+
+# The median of one column over a way's runs; negative values were not measured.
+field() { # way, column
+    printf '%s' "${RESULTS[$1]:-}" | awk -v f="$2" 'NF && $f >= 0 { print $f }' | median
+}
+
+# Each way's row in RESULTS_DIR/throughput.txt:
+#   protocol way role status wall_ms cpu_ms rss_kb server_cpu_ms bytes runs
+# status ok with the medians, or failed with dashes.
+record_ways() { # ways...
+    local way figures column value
+    for way in "$@"; do
+        figures="failed - - - -"
+        if [[ -z ${FAILED_WAYS[$way]:-} && -n ${RESULTS[$way]:-} ]]; then
+            figures=ok
+            for column in 1 2 3 4; do
+                value=$(field "$way" "$column")
+                figures+=" ${value:--}"
+            done
+        fi
+        echo "${PROTOCOL[$way]} $way ${ROLE[$way]} $figures $SIZE $RUNS" >>"$RESULTS_DIR/throughput.txt"
+    done
+}
+
+begin_results() {
+    mkdir -p "$RESULTS_DIR"
+    [[ -n ${BENCH_RESULTS:-} ]] || rm -f "$RESULTS_DIR"/*.txt
+}
+
+end_results() {
+    [[ -n ${BENCH_RESULTS:-} ]] || "$HERE/report.sh" "$RESULTS_DIR"
+}

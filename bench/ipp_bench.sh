@@ -1,12 +1,15 @@
 #!/bin/bash
 # IPP sending benchmark: one large file printed as one Print-Job to the raw
-# queue of a cupsd on 127.0.0.1:631, several ways; medians of several runs
-# with throughput, the sender's CPU time and peak memory, and ratios to the
-# best of the senders that are not ours. Every delivery is checked.
+# queue of a cupsd on 127.0.0.1:631, several ways; the medians of several
+# runs (throughput, the sender's CPU time and peak memory, the wineserver's
+# CPU time) go to the results directory for bench/report.sh, which compares
+# the spooler host with the best of the references (ipptool -c, ipptool -L,
+# CUPS's ipp backend). Every delivery is checked.
 #
-#   ipp_bench.sh [--size SIZE] [--runs N] [--ways "w1 w2 ..."]
+#   ipp_bench.sh [--size SIZE] [--runs N] [--ways "w1 w2 ..."] [--list]
 #     SIZE  bytes, or with a suffix K, M or G (default 1G)
 #     N     measured runs per way after one warm-up run (default 3)
+#     --list  print each way with its protocol and role, and end
 #
 # Ways:
 #   monitor-chunked      the spooler host printing through an IPP port of the
@@ -49,11 +52,13 @@ SENDER_BOUND_S=900  # one sender, at most
 SIZE_TEXT=1G
 RUNS=3
 WAYS=(monitor-chunked monitor-chunked-16k monitor-counted ipptool-c ipptool-L cups-ipp)
-OTHERS=(ipptool-c ipptool-L cups-ipp)
 CHOSEN=
 
 source "$HERE/common.sh"
-bench_options 33 "$@"
+bench_options 35 "$@"
+for way in "${WAYS[@]}"; do PROTOCOL[$way]=ipp; ROLE[$way]=ref; done
+ROLE+=([monitor-chunked]=ours [monitor-chunked-16k]=ours [monitor-counted]=ours)
+list_ways "${WAYS[@]}"
 [[ -n $CHOSEN ]] && read -r -a WAYS <<<"$CHOSEN"
 
 SIZE=$(bytes_of "$SIZE_TEXT")
@@ -165,6 +170,7 @@ run_once() { # way
 }
 
 # ---- main --------------------------------------------------------------------
+begin_results
 mkdir -p "$WORK"
 make_input "$INPUT" "$SIZE"
 INPUT_DIGEST=$(md5sum <"$INPUT" | cut -d' ' -f1)
@@ -172,54 +178,9 @@ trap stop_cups EXIT
 start_cups
 
 ACTIVE=()
-declare -A FAILED_WAYS
 for way in "${WAYS[@]}"; do
     if declare -F "prepare_$way" >/dev/null && "prepare_$way"; then ACTIVE+=("$way"); else log "skipping $way"; FAILED_WAYS[$way]=1; fi
 done
-
-declare -A RESULTS
-for way in "${ACTIVE[@]}"; do
-    log "$way: warm-up"
-    run_once "$way" >/dev/null || FAILED_WAYS[$way]=1
-done
-for run in $(seq "$RUNS"); do
-    for way in "${ACTIVE[@]}"; do
-        [[ -n ${FAILED_WAYS[$way]:-} ]] && continue
-        if line=$(run_once "$way"); then
-            log "$way run $run: $line (wall ms, cpu ms, peak KiB, wineserver cpu ms)"
-            RESULTS[$way]+="$line"$'\n'
-        else
-            FAILED_WAYS[$way]=1
-        fi
-    done
-done
-
-field() { printf '%s' "${RESULTS[$1]:-}" | awk -v f="$2" 'NF && $f >= 0 { print $f }' | median; }
-
-# The reference: the fastest of the others, and the least CPU among them.
-best_wall=
-best_cpu=
-for way in "${OTHERS[@]}"; do
-    [[ -n ${RESULTS[$way]:-} && -z ${FAILED_WAYS[$way]:-} ]] || continue
-    wall=$(field "$way" 1); cpu=$(field "$way" 2)
-    [[ -z $best_wall || $wall -lt $best_wall ]] && best_wall=$wall
-    [[ -z $best_cpu || $cpu -lt $best_cpu ]] && best_cpu=$cpu
-done
-
-printf '\nIPP Print-Job of %s bytes to cupsd (raw queue, spool on tmpfs); medians of %d runs (after one warm-up), every delivery checked by MD5\n' "$SIZE" "$RUNS"
-printf '%-20s %9s %10s %9s %11s %12s %9s %9s\n' way 'wall ms' 'MiB/s' 'cpu ms' 'peak MiB' 'server cpu' 'x best' 'x cpu'
-for way in "${WAYS[@]}"; do
-    if [[ -n ${FAILED_WAYS[$way]:-} || -z ${RESULTS[$way]:-} ]]; then
-        printf '%-20s %9s\n' "$way" failed
-        continue
-    fi
-    wall=$(field "$way" 1); cpu=$(field "$way" 2); rss=$(field "$way" 3); server=$(field "$way" 4)
-    awk -v way="$way" -v size="$SIZE" -v w="$wall" -v c="$cpu" -v r="$rss" -v s="$server" \
-        -v bw="${best_wall:-0}" -v bc="${best_cpu:-0}" 'BEGIN {
-        rate = w > 0 ? size / 1048576 / (w / 1000) : 0
-        speed = (bw > 0 && w > 0) ? sprintf("%.2f", bw / w) : "-"
-        cost = (bc > 0) ? sprintf("%.2f", c / bc) : "-"
-        printf "%-20s %9d %10.1f %9d %11.1f %12s %9s %9s\n", way, w, rate, c, r / 1024, s == "" ? "-" : s, speed, cost
-    }'
-done
-printf '(x best: throughput relative to the fastest of %s; x cpu: sender CPU relative to the least among them;\n server cpu: the wineserver, which a Wine sender also costs)\n' "${OTHERS[*]}"
+run_ways "${ACTIVE[@]}"
+record_ways "${WAYS[@]}"
+end_results

@@ -5,7 +5,7 @@
 #   lpr       the spooler host through an LPR port of the monitor with byte
 #             count (the job is spooled first, then sent in 1 MiB blocks)
 #   cups-lpd  the CUPS "lpd" backend (Debian's cups package, unpacked into
-#             build/peers/cups by ./run bench), for comparison
+#             build/peers/cups by ./run bench): the reference
 #
 # LPRng keeps each job (save_when_done); the spool is emptied before every
 # run, so the one data file there is the run's delivery.
@@ -20,7 +20,11 @@ start_lprng_once() {
     start_peer "$LPR_DIR" "$SINK_LIFETIME" 515 LPRng "$PEERS/lprng.sh" "$LPR_DIR" 515
 }
 
-stop_lprng() { [[ ! -d $LPR_DIR ]] || stop_peer "$LPR_DIR"; }
+# The last job's files go too: the spool lies outside the build tree.
+stop_lprng() {
+    [[ ! -d $LPR_DIR ]] || stop_peer "$LPR_DIR"
+    empty_lpr_spool
+}
 
 empty_lpr_spool() { rm -f "$LPR_SPOOL"/dfA* "$LPR_SPOOL"/cfA* "$LPR_SPOOL"/hfA*; }
 
@@ -63,3 +67,5 @@ delivered_cups-lpd() { lpr_data_file; }
 finish_cups-lpd() { stop_lprng; }
 
 WAYS+=(lpr cups-lpd)
+PROTOCOL+=([lpr]=lpr [cups-lpd]=lpr)
+ROLE+=([lpr]=ours [cups-lpd]=ref)

@@ -1,25 +1,29 @@
 #!/bin/bash
 # Raw (TCP) sending benchmark: one large file sent to the same loopback sink
-# several ways, each delivery checked with cmp; medians of several runs with
-# throughput, the sender's CPU time and peak memory, and ratios to the
-# ceiling (socat to socat).
+# several ways, each delivery checked with cmp; the medians of several runs
+# (throughput, the sender's CPU time and peak memory, the wineserver's CPU
+# time) go to the results directory for bench/report.sh, which compares the
+# spooler host with CUPS's socket backend (and socat, the ceiling).
 #
-#   raw_bench.sh [--size SIZE] [--runs N] [--ways "w1 w2 ..."]
+#   raw_bench.sh [--size SIZE] [--runs N] [--ways "w1 w2 ..."] [--list]
 #     SIZE  bytes, or with a suffix K, M or G (default 1G)
-#     N     measured runs per way after one warm-up run (default 5)
+#     N     measured runs per way after one warm-up run (default 3)
+#     --list  print each way with its protocol and role, and end
 #
 # Ways:
 #   spoolhost-4k   the spooler host printing through a Raw port of the monitor
-#                  with 4 KiB WritePort blocks
+#                  with 4 KiB WritePort blocks (a variant)
 #   spoolhost      the same with 64 KiB blocks, the host's default
 #   socat          socat from the file to the sink: the ceiling
-#   cups           the CUPS "socket" backend (Debian's cups package, unpacked
-#                  into build/peers/cups by ./run bench)
-#   lpr            reserved: defined by bench/lpr_way.sh when that file exists
+#   cups-socket    the CUPS "socket" backend (Debian's cups package, unpacked
+#                  into build/peers/cups by ./run bench): the reference
+#   lpr, cups-lpd  LPR ways, defined by bench/lpr_way.sh
 #
 # A way W is four functions: prepare_W (once), command_W (sets CMD to the
 # sender's command line), delivered_W (prints the path of what arrived) and
-# finish_W (once). bench/*_way.sh files are sourced and may add ways to WAYS.
+# finish_W (once), and its PROTOCOL and ROLE. bench/*_way.sh files are
+# sourced and may add ways to WAYS. A way whose sender fails or whose
+# delivery differs is reported failed; the others go on.
 #
 # Needs a private network namespace with only lo, and a Wine session
 # (WINEPREFIX, a running wineserver): ./run bench provides both. Everything
@@ -36,12 +40,14 @@ CUPS_SOCKET=$BUILD/peers/cups/usr/lib/cups/backend-available/socket
 SINK_LIFETIME=7200
 
 SIZE_TEXT=1G
-RUNS=5
-WAYS=(spoolhost-4k spoolhost socat cups)
+RUNS=3
+WAYS=(spoolhost-4k spoolhost socat cups-socket)
 CHOSEN=
 
 source "$HERE/common.sh"
-bench_options 25 "$@"
+bench_options 11 "$@"
+PROTOCOL+=([spoolhost-4k]=raw [spoolhost]=raw [socat]=raw [cups-socket]=raw)
+ROLE+=([spoolhost-4k]=variant [spoolhost]=ours [socat]=ceiling [cups-socket]=ref)
 
 SIZE=$(bytes_of "$SIZE_TEXT")
 INPUT=$WORK/input-$SIZE_TEXT.bin
@@ -94,16 +100,17 @@ command_socat() { CMD=(socat -u -b 1048576 "$INPUT" "TCP:127.0.0.1:$SINK_PORT");
 delivered_socat() { echo "$OUTPUT"; }
 finish_socat() { :; }
 
-prepare_cups() {
+prepare_cups-socket() {
     [[ -x $CUPS_SOCKET ]] || { log "no CUPS socket backend at $CUPS_SOCKET (./run bench unpacks it)"; return 1; }
 }
-command_cups() { CMD=(env "DEVICE_URI=socket://127.0.0.1:$SINK_PORT" "$CUPS_SOCKET" 1 user title 1 '' "$INPUT"); }
-delivered_cups() { echo "$OUTPUT"; }
-finish_cups() { :; }
+command_cups-socket() { CMD=(env "DEVICE_URI=socket://127.0.0.1:$SINK_PORT" "$CUPS_SOCKET" 1 user title 1 '' "$INPUT"); }
+delivered_cups-socket() { echo "$OUTPUT"; }
+finish_cups-socket() { :; }
 
 for extra in "$HERE"/*_way.sh; do
     [[ -e $extra ]] && source "$extra"
 done
+list_ways "${WAYS[@]}"
 [[ -n $CHOSEN ]] && read -r -a WAYS <<<"$CHOSEN"
 
 # ---- measuring -----------------------------------------------------------
@@ -129,6 +136,7 @@ run_once() { # way
 }
 
 # ---- main ----------------------------------------------------------------
+begin_results
 mkdir -p "$WORK"
 make_input "$INPUT" "$SIZE"
 trap 'stop_sink; rm -f "$OUTPUT"' EXIT
@@ -136,42 +144,9 @@ start_sink
 
 ACTIVE=()
 for way in "${WAYS[@]}"; do
-    if "prepare_$way"; then ACTIVE+=("$way"); else log "skipping $way"; fi
+    if declare -F "prepare_$way" >/dev/null && "prepare_$way"; then ACTIVE+=("$way"); else log "skipping $way"; FAILED_WAYS[$way]=1; fi
 done
-
-declare -A RESULTS
-for way in "${ACTIVE[@]}"; do
-    log "$way: warm-up"
-    run_once "$way" >/dev/null
-done
-for run in $(seq "$RUNS"); do
-    for way in "${ACTIVE[@]}"; do
-        line=$(run_once "$way")
-        log "$way run $run: $line (wall ms, cpu ms, peak KiB, wineserver cpu ms)"
-        RESULTS[$way]+="$line"$'\n'
-    done
-done
+run_ways "${ACTIVE[@]}"
 for way in "${ACTIVE[@]}"; do "finish_$way"; done
-
-# The median of one column over the runs; negative values were not measured.
-field() { printf '%s' "${RESULTS[$1]}" | awk -v f="$2" 'NF && $f >= 0 { print $f }' | median; }
-
-printf '\nRaw send of %s bytes to a loopback sink; medians of %d runs (after one warm-up), every delivery checked with cmp\n' "$SIZE" "$RUNS"
-printf '%-14s %9s %10s %9s %11s %12s %10s %9s\n' way 'wall ms' 'MiB/s' 'cpu ms' 'peak MiB' 'server cpu' 'x ceiling' 'x cpu'
-ceiling_wall=
-ceiling_cpu=
-if [[ -n ${RESULTS[socat]:-} ]]; then
-    ceiling_wall=$(field socat 1)
-    ceiling_cpu=$(field socat 2)
-fi
-for way in "${ACTIVE[@]}"; do
-    wall=$(field "$way" 1); cpu=$(field "$way" 2); rss=$(field "$way" 3); server=$(field "$way" 4)
-    awk -v way="$way" -v size="$SIZE" -v w="$wall" -v c="$cpu" -v r="$rss" -v s="$server" \
-        -v cw="${ceiling_wall:-0}" -v cc="${ceiling_cpu:-0}" 'BEGIN {
-        rate = w > 0 ? size / 1048576 / (w / 1000) : 0
-        speed = (cw > 0 && w > 0) ? sprintf("%.2f", cw / w) : "-"
-        cost = (cc > 0) ? sprintf("%.2f", c / cc) : "-"
-        printf "%-14s %9d %10.1f %9d %11.1f %12s %10s %9s\n", way, w, rate, c, r / 1024, s == "" ? "-" : s, speed, cost
-    }'
-done
-printf '(x ceiling: throughput relative to socat; x cpu: sender CPU relative to socat; server cpu: the wineserver, for Wine senders)\n'
+record_ways "${WAYS[@]}"
+end_results
