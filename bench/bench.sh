@@ -34,7 +34,7 @@ source "$HERE/common.sh"
 export BENCH_RESULTS=$WORK/results
 RESULTS_DIR=$BENCH_RESULTS
 
-declare -A SELECTED
+declare -A SELECTED=()
 JOBS=100
 THROUGHPUT_OPTIONS=()
 CHOSEN=

@@ -30,7 +30,7 @@
 
 RESULTS_DIR=${BENCH_RESULTS:-$WORK/results}
 LIST_WAYS=
-declare -A PROTOCOL ROLE RESULTS FAILED_WAYS
+declare -A PROTOCOL=() ROLE=() RESULTS=() FAILED_WAYS=()
 
 # The options every benchmark takes (--size, --runs, --ways) into SIZE_TEXT,
 # RUNS and CHOSEN; anything else shows lines 2 to LAST of the script.

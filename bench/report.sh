@@ -32,8 +32,10 @@ inputs() {
 
 # MiB/s per way, coloured by protocol; references hatched, the ceiling hollow.
 draw_chart() { # data file, png
+    rm -f "$2"
     command -v gnuplot >/dev/null || { log "no gnuplot (package gnuplot-nox): no chart"; return 0; }
     [[ -s $1 ]] || return 0
+    local last; last=$(awk 'END { print $1 }' "$1")
     gnuplot 2>"$RESULTS/gnuplot.log" <<EOF || { log "gnuplot failed: no chart ($(head -c 300 "$RESULTS/gnuplot.log"))"; return 0; }
 set terminal pngcairo size 1200,650 font ",10"
 set output "$2"
@@ -43,20 +45,19 @@ set yrange [0:*]
 set grid ytics
 set xtics rotate by -30 nomirror
 set key outside right top
-set autoscale xfix
-set offsets 0.7, 0.7, 0, 0
+set xrange [-0.7:$last + 0.7]
 set boxwidth 0.8
 colour(p) = p == 1 ? 0x1f77b4 : p == 2 ? 0x2ca02c : 0xd62728
 plot "$1" using 1:(\$5 == 1 ? \$3 : 1/0):(colour(\$4)):xtic(2) with boxes fs solid 0.85 border lc rgb "black" lc rgb variable notitle, \
      "" using 1:(\$5 == 2 ? \$3 : 1/0):(colour(\$4)) with boxes fs pattern 4 border lc rgb variable lc rgb variable notitle, \
      "" using 1:(\$5 == 3 ? \$3 : 1/0):(colour(\$4)) with boxes fs empty border lc rgb variable lc rgb variable notitle, \
      "" using 1:3:(sprintf("%.0f", \$3)) with labels offset 0,0.7 notitle, \
-     NaN with boxes fs solid 0.85 lc rgb "#1f77b4" title "Raw", \
-     NaN with boxes fs solid 0.85 lc rgb "#2ca02c" title "LPR", \
-     NaN with boxes fs solid 0.85 lc rgb "#d62728" title "IPP", \
-     NaN with boxes fs solid 0.85 lc rgb "gray40" title "ours (spooler host)", \
-     NaN with boxes fs pattern 4 lc rgb "gray40" title "reference", \
-     NaN with boxes fs empty lc rgb "gray40" title "ceiling (socat)"
+     keyentry with boxes fs solid 0.85 lc rgb "#1f77b4" title "Raw", \
+     keyentry with boxes fs solid 0.85 lc rgb "#2ca02c" title "LPR", \
+     keyentry with boxes fs solid 0.85 lc rgb "#d62728" title "IPP", \
+     keyentry with boxes fs solid 0.85 lc rgb "gray40" title "ours (spooler host)", \
+     keyentry with boxes fs pattern 4 lc rgb "gray40" title "reference", \
+     keyentry with boxes fs empty lc rgb "gray40" title "ceiling (socat)"
 EOF
     log "chart: $2"
 }
