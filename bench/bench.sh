@@ -8,7 +8,8 @@
 #     --jobs N             the per-job part: N one-byte jobs per way (1 to 999)
 #     --scale              the scale part (bench/scale_bench.sh, when it exists)
 #   With no selector every part runs: Raw, LPR and IPP throughput, the per-job
-#   part with 100 jobs, then the scale part; with selectors only theirs.
+#   part with 100 jobs, then the scale part (with --ways alone: the throughput
+#   parts); with selectors only theirs.
 #
 # The parts: raw_bench.sh (Raw, and LPR through lpr_way.sh), ipp_bench.sh,
 # jobs_bench.sh and scale_bench.sh. The first three leave their rows in
@@ -40,7 +41,7 @@ THROUGHPUT_OPTIONS=()
 CHOSEN=
 STATUS=0
 
-usage() { sed -n '2,11p' "$0" >&2; exit 2; }
+usage() { sed -n '2,12p' "$0" >&2; exit 2; }
 
 parse_options() {
     while (($#)); do
@@ -52,7 +53,9 @@ parse_options() {
             *) usage ;;
         esac
     done
-    if ((${#SELECTED[@]} == 0)); then
+    if ((${#SELECTED[@]} == 0)) && [[ -n $CHOSEN ]]; then
+        SELECTED=([raw]=1 [lpr]=1 [ipp]=1)
+    elif ((${#SELECTED[@]} == 0)); then
         SELECTED=([raw]=1 [lpr]=1 [ipp]=1 [jobs]=1 [scale]=1)
     fi
 }

@@ -47,7 +47,7 @@ function or_dash(v) { return v == "" ? "-" : v }
 
 function throughput_table(    i, p, n, xref, xcpu, idlecol) {
     if (!tn) return
-    printf "\nThroughput: %d bytes per job, medians of %d runs after one warm-up; every delivery checked (cmp, MD5)\n", tbytes[1], truns[1]
+    printf "\nThroughput: %d bytes sent by each way, medians of %d runs after one warm-up; every delivery checked (cmp, MD5)\n", tbytes[1], truns[1]
     printf "%-5s %-20s %-8s %9s %7s %8s %10s %7s %9s %9s\n", "proto", "way", "role", "MiB/s", "x ref", "cpu ms", "server ms", "x cpu", "peak MiB", "idle MiB"
     for (i = 1; i <= 4; i++) {
         p = ORDER[i]
@@ -101,6 +101,7 @@ function jobs_table(    i, p, n, xref) {
 }
 
 function goal(text, value, result) {
+    goals++
     printf "  %-58s %-48s %s\n", text, value, result
     if (goals_csv != "") printf "\"%s\",\"%s\",%s\n", text, value, result >> goals_csv
 }
@@ -158,6 +159,7 @@ END {
     throughput_goals()
     memory_goals()
     jobs_goals()
+    if ((tn || jn) && !goals) print "  (none: no way of ours was measured)"
     write_plot()
 }
 
