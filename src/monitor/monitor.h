@@ -64,9 +64,9 @@ void FreePortRecord(PortRecord* port);
 PortRecord* CreatePortRecord(const SettingsHeader* templ, const char* name, const char* typeName, DWORD protocol);
 // A record answers to `name` (FindPort, under the monitor lock).
 bool IsKnownPort(const char* name);
-// Makes a record for every port key that has none yet.
+// Makes a record for every port key that has none yet (and whose stored
+// PrintMode, LPR when it cannot be read, is a network protocol).
 void LoadPortList();
-BOOL AddPortFromRegistry(const char* name);
 // The port-type name of a protocol (0 to 3): the catalogue's, else the built-in one.
 void PortTypeName(DWORD protocol, char* text, DWORD size);
 // Unlinks a record from the list and frees it (caller holds the lock).
