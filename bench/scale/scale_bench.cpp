@@ -10,8 +10,10 @@
 //                    measured: filler ports (SCALEnnnn, of the four protocols
 //                    in turn) are written up to N and removed at the end
 //                    (unless --keep-ports); 0 writes none (default 1000)
-//   --init-runs R    the DLL is loaded R times and InitializeMonitorEx timed
-//                    each time (default 5)
+//   --init-runs R    the DLL is loaded R times, each time in a new process of
+//                    this program (--init-child), and InitializeMonitorEx
+//                    timed (default 5); before, a registry read is timed
+//                    2000 times: the cost of one wineserver request
 //   --enum-calls C   EnumPorts level 2 calls timed on an idle monitor (default 2000)
 //   --job PORT ID FILE  a job printed through PORT as job ID; every job is
 //                    printed at the same time, each on its own thread, while
@@ -65,6 +67,7 @@ struct Options {
     DWORD timeoutS = 600;
     bool keepPorts = false;
     bool removeOnly = false;
+    bool initChild = false;
     std::vector<JobSpec> jobs;
 };
 
@@ -119,6 +122,8 @@ bool ParseOptions(int argc, char** argv, Options* options)
             options->keepPorts = true;
         } else if (arg == "--remove-ports") {
             options->removeOnly = true;
+        } else if (arg == "--init-child") {
+            options->initChild = true;
         } else if (arg == "--job" && i + 3 < argc) {
             JobSpec job;
             job.port = argv[i + 1];
@@ -338,43 +343,80 @@ T Export(HMODULE module, const char* name)
     return typed;
 }
 
-// The steps of LoadMonitor, with InitializeMonitorEx timed on its own; the
-// ports it made are counted with EnumPorts level 1, then the DLL is freed.
-// The stand-in answers that there is no network, so that no refresh thread
-// runs in the DLL when it is freed.
-bool TimedInitialize(const std::string& dll, double* ms, DWORD* ports)
+// One run in a process of its own (--init-child), as a spooler starts: the
+// steps of LoadMonitor with InitializeMonitorEx timed on its own, then the
+// ports it made counted with EnumPorts level 1. Prints "init_child MS PORTS".
+int InitChild(const std::string& dll)
 {
     HMODULE module = LoadLibraryA(dll.c_str());
     if (!module)
-        return false;
+        return 1;
     auto setServices = Export<SetMonitorHostServicesFn>(module, SET_MONITOR_HOST_SERVICES_EXPORT);
     auto initialize = Export<InitializeMonitorExFn>(module, "InitializeMonitorEx");
-    bool ok = false;
-    StandinSetNoNetwork(true);
     MonitorHostServices services = StandinServices(1);
-    if (setServices && initialize && setServices(&services)) {
-        MONITOR95 table = {};
-        char root[] = "";
-        LONGLONG start = Now();
-        BOOL initialized = initialize(root, &table);
-        LONGLONG end = Now();
-        *ms = MsSince(start, end);
-        std::vector<BYTE> buffer;
-        double enumMs = 0;
-        ok = initialized && TimedEnumPorts(table, 1, &buffer, ports, &enumMs);
-    }
-    StandinSetNoNetwork(false);
-    FreeLibrary(module);
-    return ok;
+    if (!setServices || !initialize || !setServices(&services))
+        return 1;
+    MONITOR95 table = {};
+    char root[] = "";
+    LONGLONG start = Now();
+    BOOL initialized = initialize(root, &table);
+    LONGLONG end = Now();
+    std::vector<BYTE> buffer;
+    DWORD ports = 0;
+    double enumMs = 0;
+    if (!initialized || !TimedEnumPorts(table, 1, &buffer, &ports, &enumMs))
+        return 1;
+    printf("init_child %.3f %lu\n", MsSince(start, end), static_cast<unsigned long>(ports));
+    fflush(stdout);
+    // The monitor's threads need not end: the process does.
+    ExitProcess(0);
 }
 
-bool MeasureInitialize(const std::string& dll, DWORD runs)
+// Runs this program with --init-child and reads its line.
+bool RunInitChild(double* ms, DWORD* ports)
+{
+    char path[MAX_PATH + 1] = "";
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string command = std::string("\"") + path + "\" --init-child";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return false;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process = {};
+    BOOL started = CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    CloseHandle(writeEnd);
+    std::string output;
+    char block[256];
+    DWORD got = 0;
+    while (started && output.size() < 4096 && ReadFile(readEnd, block, sizeof block, &got, nullptr) && got > 0)
+        output.append(block, got);
+    CloseHandle(readEnd);
+    if (!started)
+        return false;
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    unsigned long count = 0;
+    if (sscanf(output.c_str(), "init_child %lf %lu", ms, &count) != 2)
+        return false;
+    *ports = static_cast<DWORD>(count);
+    return true;
+}
+
+bool MeasureInitialize(DWORD runs)
 {
     std::vector<double> samples;
     DWORD ports = 0;
     for (DWORD run = 0; run < runs; ++run) {
         double ms = 0;
-        if (!TimedInitialize(dll, &ms, &ports)) {
+        if (!RunInitChild(&ms, &ports)) {
             fprintf(stderr, "InitializeMonitorEx run %lu failed\n", static_cast<unsigned long>(run + 1));
             return false;
         }
@@ -384,6 +426,26 @@ bool MeasureInitialize(const std::string& dll, DWORD runs)
     printf("init_ports %lu\n", static_cast<unsigned long>(ports));
     PrintStatistics("init", samples);
     return true;
+}
+
+// The cost of one call through the wineserver: a REG_DWORD read from an open
+// key, which is one request (the floor under every registry step).
+void MeasureServerCall(const std::string& dll, DWORD calls)
+{
+    std::string portsKey = PortsKeyOf(dll);
+    std::string monitorKey = portsKey.substr(0, portsKey.rfind('\\'));
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, monitorKey.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    std::vector<double> samples;
+    for (DWORD call = 0; call < calls; ++call) {
+        DWORD value = 0, size = sizeof value;
+        LONGLONG start = Now();
+        RegQueryValueExA(key, kValueReconnection, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+        samples.push_back(MsSince(start, Now()));
+    }
+    RegCloseKey(key);
+    PrintStatistics("server_call", samples);
 }
 
 // ---- idle EnumPorts -----------------------------------------------------------
@@ -543,6 +605,8 @@ int main(int argc, char** argv)
     QueryPerformanceFrequency(&frequency);
     g_ticksPerMs = static_cast<double>(frequency.QuadPart) / 1000.0;
     std::string dll = DefaultMonitorPath();
+    if (options.initChild)
+        return InitChild(dll);
     if (options.removeOnly) {
         RemovePorts(dll);
         return 0;
@@ -550,8 +614,10 @@ int main(int argc, char** argv)
     bool ok = true;
     if (options.ports > 0)
         ok = WritePorts(dll, options.ports);
-    if (ok && options.initRuns > 0)
-        ok = MeasureInitialize(dll, options.initRuns);
+    if (ok && options.initRuns > 0) {
+        MeasureServerCall(dll, 2000);
+        ok = MeasureInitialize(options.initRuns);
+    }
     if (ok && (options.enumCalls > 0 || !options.jobs.empty())) {
         MonitorHostServices services = StandinServices(1);
         LoadedMonitor monitor;
