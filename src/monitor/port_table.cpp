@@ -345,14 +345,6 @@ void PortTypeName(DWORD protocol, char* text, DWORD size)
         lstrcpynA(text, kPortTypeFallbacks[protocol], static_cast<int>(size));
 }
 
-bool IsKnownPort(const char* name)
-{
-    MonitorLock();
-    bool known = FindPort(name) != nullptr;
-    MonitorUnlock();
-    return known;
-}
-
 // ---------------------------------------------------------------------------
 // Loading the port keys
 
@@ -476,13 +468,33 @@ bool IndexFinds(const NameIndex* index, const char* name, bool* unsure)
     return false;
 }
 
-// The walk's state: the ports key, the index, and the port-type names read
-// from the catalogue once per walk instead of once per key.
-struct PortWalk {
+// A walk over the port keys: the ports key, the index of the records, and
+// what to do with a key no record answers to.
+struct KeyWalk {
     HKEY ports;
     NameIndex index;
-    char typeNames[PROTOCOL_RAW + 1][512];
-    bool typeNameRead[PROTOCOL_RAW + 1];
+    UnknownPortKeyFn unknown;
+    void* context;
+};
+
+bool VisitPortKey(const char* name, void* context)
+{
+    KeyWalk* walk = static_cast<KeyWalk*>(context);
+    bool unsure = false;
+    if (IndexFinds(&walk->index, name, &unsure) || (unsure && FindPort(name)))
+        return false;
+    PortRecord* made = nullptr;
+    bool stop = walk->unknown(walk->ports, name, walk->context, &made);
+    if (made && walk->index.usable)
+        walk->index.usable = IndexAdd(&walk->index, made);
+    return stop;
+}
+
+// The port-type names of a walk that makes records, each read from the
+// catalogue once per walk instead of once per key.
+struct TypeNames {
+    char text[PROTOCOL_RAW + 1][512];
+    bool read[PROTOCOL_RAW + 1];
 };
 
 // The stored protocol of the port key `name` below the open ports key (which
@@ -500,45 +512,45 @@ DWORD StoredProtocol(HKEY ports, const char* name)
 
 // Makes the record of a port key that has none yet; never stops the walk.
 // A key whose stored protocol is not a network protocol gets no record.
-bool AddUnknownPort(const char* name, void* context)
+bool MakeRecordOfKey(HKEY ports, const char* name, void* context, PortRecord** made)
 {
-    PortWalk* walk = static_cast<PortWalk*>(context);
-    bool unsure = false;
-    if (IndexFinds(&walk->index, name, &unsure) || (unsure && FindPort(name)))
-        return false;
-    DWORD protocol = StoredProtocol(walk->ports, name);
+    TypeNames* names = static_cast<TypeNames*>(context);
+    DWORD protocol = StoredProtocol(ports, name);
     if (protocol > PROTOCOL_RAW)
         return false;
-    if (!walk->typeNameRead[protocol]) {
-        PortTypeName(protocol, walk->typeNames[protocol], sizeof walk->typeNames[protocol]);
-        walk->typeNameRead[protocol] = true;
+    if (!names->read[protocol]) {
+        PortTypeName(protocol, names->text[protocol], sizeof names->text[protocol]);
+        names->read[protocol] = true;
     }
-    PortRecord* port = CreatePortRecord(nullptr, name, walk->typeNames[protocol], protocol);
-    if (port && walk->index.usable)
-        walk->index.usable = IndexAdd(&walk->index, port);
+    *made = CreatePortRecord(nullptr, name, names->text[protocol], protocol);
     return false;
 }
 
 } // namespace
 
+bool FindUnknownPortKey(HKEY ports, UnknownPortKeyFn unknown, void* context, char* name, DWORD size)
+{
+    DWORD subkeys = 0;
+    if (RegQueryInfoKeyA(ports, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr) != ERROR_SUCCESS)
+        subkeys = 0;
+    KeyWalk walk = {ports, {}, unknown, context};
+    // The lock keeps the list as the index knows it for the whole walk.
+    MonitorLock();
+    IndexOpen(&walk.index, subkeys);
+    bool found = FindPortSubkey(ports, VisitPortKey, &walk, name, size);
+    IndexClose(&walk.index);
+    MonitorUnlock();
+    return found;
+}
+
 void LoadPortList()
 {
-    PortWalk* walk = static_cast<PortWalk*>(AllocZeroed(sizeof(PortWalk)));
-    HKEY ports = walk ? OpenPortsKey(KEY_READ) : nullptr;
-    if (ports) {
-        DWORD subkeys = 0;
-        if (RegQueryInfoKeyA(ports, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                             nullptr) != ERROR_SUCCESS)
-            subkeys = 0;
-        // The lock keeps the list as the index knows it for the whole walk.
-        MonitorLock();
-        walk->ports = ports;
-        IndexOpen(&walk->index, subkeys);
-        char name[kPortKeyNameSize];
-        FindPortSubkey(ports, AddUnknownPort, walk, name, sizeof name);
-        IndexClose(&walk->index);
-        MonitorUnlock();
-        RegCloseKey(ports);
-    }
-    FreeBlock(walk);
+    HKEY ports = OpenPortsKey(KEY_READ);
+    if (!ports)
+        return;
+    TypeNames names = {};
+    char name[kPortKeyNameSize];
+    FindUnknownPortKey(ports, MakeRecordOfKey, &names, name, sizeof name);
+    RegCloseKey(ports);
 }
