@@ -508,6 +508,7 @@ struct RunningJob {
     std::unique_ptr<PrintJob> job;
     double ms = 0;
     bool done = false;
+    std::string startError; // the job did not start
 };
 
 // Prepares every job (one after another: the stand-in hands out job IDs in
@@ -539,14 +540,13 @@ bool PrintConcurrently(const MONITOR95& table, const Options& options)
     if (!enumerator)
         return false;
     LONGLONG start = Now();
+    size_t pending = jobs.size();
     for (RunningJob& job : jobs) {
-        std::string error;
-        if (!job.job->Start(&error)) {
-            fprintf(stderr, "job %s: %s\n", job.spec.port.c_str(), error.c_str());
+        if (!job.job->Start(&job.startError)) {
             job.done = true;
+            --pending;
         }
     }
-    size_t pending = jobs.size();
     DWORD began = GetTickCount();
     while (pending > 0 && GetTickCount() - began < options.timeoutS * 1000) {
         Sleep(kJobPollMs);
@@ -567,11 +567,12 @@ bool PrintConcurrently(const MONITOR95& table, const Options& options)
     for (RunningJob& job : jobs) {
         PrintSnapshot snapshot = job.job->Snapshot();
         total += snapshot.handed;
-        const char* result = !job.done ? "failed" : job.job->Succeeded() ? "ok" : "failed";
-        std::string reason = !job.done ? "not done within the bound" : job.job->Failure();
+        bool succeeded = job.done && job.startError.empty() && job.job->Succeeded();
+        std::string reason = !job.done ? "not done within the bound" : !job.startError.empty() ? job.startError : job.job->Failure();
         printf("job %s %lu %llu %.1f %s%s%s\n", job.spec.port.c_str(), static_cast<unsigned long>(job.spec.id),
-               static_cast<unsigned long long>(snapshot.handed), job.ms, result, reason.empty() ? "" : " ", reason.c_str());
-        allOk = allOk && job.done && job.job->Succeeded();
+               static_cast<unsigned long long>(snapshot.handed), job.ms, succeeded ? "ok" : "failed", reason.empty() ? "" : " ",
+               reason.c_str());
+        allOk = allOk && succeeded;
     }
     printf("print_jobs %zu\n", jobs.size());
     printf("print_bytes %llu\n", static_cast<unsigned long long>(total));
@@ -581,12 +582,12 @@ bool PrintConcurrently(const MONITOR95& table, const Options& options)
     printf("print_enum_failures %lu\n", static_cast<unsigned long>(loop.failures));
     printf("print_enum_ports %lu\n", static_cast<unsigned long>(loop.lastCount));
     PrintStatistics("print_enum", loop.samples);
-    if (!allOk) {
+    if (pending > 0) {
         // A job still running holds its thread in the monitor: end here.
         fflush(stdout);
         ExitProcess(1);
     }
-    return loop.failures == 0;
+    return allOk && loop.failures == 0;
 }
 
 } // namespace
