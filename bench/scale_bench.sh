@@ -252,7 +252,9 @@ for name in "${NAMES[@]}"; do ARGS+=(--job "$name" "${JOB_ID[$name]}" "$(wine_pa
 OUT=$WORK/scale-bench.out
 log "scale: $PORTS ports, InitializeMonitorEx x $INIT_RUNS, EnumPorts x $ENUM_CALLS, 8 jobs at once"
 program_ok=1
-timeout --kill-after=10 $((PROGRAM_BOUND_S + 120)) wine "$BIN/scale_bench.exe" "${ARGS[@]}" >"$OUT" || program_ok=0
+# The program's lines end in CR LF.
+timeout --kill-after=10 $((PROGRAM_BOUND_S + 120)) wine "$BIN/scale_bench.exe" "${ARGS[@]}" >"$OUT.crlf" || program_ok=0
+tr -d '\r' <"$OUT.crlf" >"$OUT" && rm -f "$OUT.crlf"
 grep -E '^job ' "$OUT" | sed 's/^/   /' >&2 || true
 
 CHECKS=$( { check_lpr; check_set raw 2 "$PEER_DIR/raw-jobs/conn-*.bin" "the Raw sink"; check_ipp
@@ -298,7 +300,7 @@ row concurrent_enum_calls "${calls:-}" calls '' ''
 row concurrent_enum_slowest "${slowest:-}" ms '' ''
 # Each job: its throughput from the common start to its end.
 while read -r _ port _ size ms _; do
-    row "job_$port" "$(awk -v b="$size" -v t="$ms" 'BEGIN { printf "%.1f", t > 0 ? b / 1048576 / (t / 1000) : 0 }')" MiB/s '' ''
+    row "job_$port" "$(awk -v b="$size" -v t="$ms" 'BEGIN { printf "%.1f", (t > 0 ? b / 1048576 / (t / 1000) : 0) }')" MiB/s '' ''
 done < <(grep -E '^job ' "$OUT" || true)
 {
     echo 'name,value,unit,goal,met'
