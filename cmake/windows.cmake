@@ -77,6 +77,14 @@ target_link_libraries(spoolhost PRIVATE spooler_standin ${WIN_LIBS})
 target_link_options(spoolhost PRIVATE ${STATIC_RUNTIME})
 add_dependencies(spoolhost monitor catalogues)
 
+# The scale benchmark (bench/scale_bench.sh): the monitor loaded as the
+# spooler host loads it, with many registry ports and concurrent jobs.
+add_executable(scale_bench ${CMAKE_SOURCE_DIR}/bench/scale/scale_bench.cpp ${CMAKE_SOURCE_DIR}/src/monitor/port_defaults.cpp)
+target_compile_options(scale_bench PRIVATE ${WARNINGS})
+target_link_libraries(scale_bench PRIVATE spooler_standin ${WIN_LIBS})
+target_link_options(scale_bench PRIVATE ${STATIC_RUNTIME})
+add_dependencies(scale_bench monitor catalogues)
+
 # The mailer that e-mail ports start from the installation directory.
 file(GLOB MAILER_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/sendmail/*.cpp)
 add_executable(sendmail ${MAILER_SOURCES} ${CMAKE_SOURCE_DIR}/src/mail/mail_params.cpp

@@ -62,11 +62,18 @@ void FreePortRecord(PortRecord* port);
 // A new record (NewPortRecord) with the initial values of a new port taken
 // from `templ` (see UsableTemplate), linked into the port list.
 PortRecord* CreatePortRecord(const SettingsHeader* templ, const char* name, const char* typeName, DWORD protocol);
-// A record answers to `name` (FindPort, under the monitor lock).
-bool IsKnownPort(const char* name);
-// Makes a record for every port key that has none yet.
+// Makes a record for every port key that has none yet (and whose stored
+// PrintMode, LPR when it cannot be read, is a network protocol).
 void LoadPortList();
-BOOL AddPortFromRegistry(const char* name);
+// What a walk over the port keys does with a key name no record answers to:
+// true stops the walk there. A record it links into the list goes into
+// *made, so that it counts for the keys after it.
+typedef bool (*UnknownPortKeyFn)(HKEY ports, const char* name, void* context, PortRecord** made);
+// Walks the subkeys of the open ports key in registry order, under the
+// monitor lock, and hands each name that no record answers to (as FindPort
+// finds them) to `unknown` until it returns true: that name is then in
+// `name` (of `size` bytes) and the result is true. False at the end.
+bool FindUnknownPortKey(HKEY ports, UnknownPortKeyFn unknown, void* context, char* name, DWORD size);
 // The port-type name of a protocol (0 to 3): the catalogue's, else the built-in one.
 void PortTypeName(DWORD protocol, char* text, DWORD size);
 // Unlinks a record from the list and frees it (caller holds the lock).

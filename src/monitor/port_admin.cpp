@@ -89,19 +89,12 @@ bool AdoptableProtocol(HKEY ports, const char* name, DWORD* protocol)
     return read && *protocol <= PROTOCOL_RAW;
 }
 
-// The walk for a key to adopt: the ports key and the type found.
-struct AdoptSearch {
-    HKEY ports;
-    DWORD protocol;
-};
-
-// A port key without a record whose stored type can be adopted; keys that
-// cannot (no PrintMode, or not a network protocol) are passed over, so that
-// they do not block the ones after them.
-bool IsAdoptablePort(const char* name, void* context)
+// A port key without a record whose stored type can be adopted (its type
+// goes to the context); keys that cannot (no PrintMode, or not a network
+// protocol) are passed over, so that they do not block the ones after them.
+bool IsAdoptablePort(HKEY ports, const char* name, void* context, PortRecord**)
 {
-    AdoptSearch* search = static_cast<AdoptSearch*>(context);
-    return !IsKnownPort(name) && AdoptableProtocol(search->ports, name, &search->protocol);
+    return AdoptableProtocol(ports, name, static_cast<DWORD*>(context));
 }
 
 // Makes the record of a registry port from its stored settings.
@@ -186,10 +179,10 @@ BOOL AdoptRegistryPort()
         return FALSE;
     }
     char name[kPortKeyNameSize];
-    AdoptSearch search = {ports, PROTOCOL_FILE};
-    bool found = FindPortSubkey(ports, IsAdoptablePort, &search, name, sizeof name);
+    DWORD protocol = PROTOCOL_FILE;
+    bool found = FindUnknownPortKey(ports, IsAdoptablePort, &protocol, name, sizeof name);
     RegCloseKey(ports);
-    return found && AdoptPort(name, search.protocol);
+    return found && AdoptPort(name, protocol);
 }
 
 BOOL RegisterNewPort(const SettingsHeader* templ, const char* name, DWORD protocol)

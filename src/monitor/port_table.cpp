@@ -49,23 +49,36 @@ PortRecord* FindExactPort(const char* name)
     return nullptr;
 }
 
+// The longest name whose other spelling is looked for, and the room that
+// spelling takes.
+static const size_t kMaxSpelledLength = 1023;
+typedef char OtherSpelling[kMaxSpelledLength + 3];
+
+// The other spelling of a name: without its trailing colon, or with one.
+// False (nothing written) for an empty name or one longer than kMaxSpelledLength.
+static bool SpellOtherwise(const char* name, OtherSpelling variant)
+{
+    size_t length = strlen(name);
+    if (length == 0 || length > kMaxSpelledLength)
+        return false;
+    memcpy(variant, name, length + 1);
+    if (variant[length - 1] == ':') {
+        variant[length - 1] = '\0';
+    } else {
+        variant[length] = ':';
+        variant[length + 1] = '\0';
+    }
+    return true;
+}
+
 PortRecord* FindPort(const char* name)
 {
     if (!name)
         return nullptr;
     PortRecord* port = FindExactPort(name);
-    size_t length = strlen(name);
-    if (port || length == 0 || length >= 1024)
+    OtherSpelling variant;
+    if (port || !SpellOtherwise(name, variant))
         return port;
-    // The other spelling of the name: without its trailing colon, or with one.
-    char variant[1026];
-    memcpy(variant, name, length + 1);
-    if (variant[length - 1] == ':')
-        variant[length - 1] = '\0';
-    else {
-        variant[length] = ':';
-        variant[length + 1] = '\0';
-    }
     return FindExactPort(variant);
 }
 
@@ -332,46 +345,203 @@ void PortTypeName(DWORD protocol, char* text, DWORD size)
         lstrcpynA(text, kPortTypeFallbacks[protocol], static_cast<int>(size));
 }
 
-// The stored protocol of a port; LPR when it cannot be read. The port key is
-// opened below the ports key, which also reaches keys with very long names.
-static DWORD StoredProtocol(const char* name)
+// ---------------------------------------------------------------------------
+// Loading the port keys
+
+namespace {
+
+// A sort key of a name of up to 255 characters (a port key name) fits here;
+// a name whose key does not is compared with every record instead.
+const int kSortKeyBytes = 2048;
+
+// The hash of the sort key of `name` in the locale lstrcmpiA compares in,
+// ignoring case as lstrcmpiA does. Names lstrcmpiA finds equal have equal
+// sort keys, so names whose hashes differ are never equal. False when the
+// name has no sort key here.
+bool NameHash(const char* name, DWORD* hash)
+{
+    BYTE key[kSortKeyBytes];
+    int size = LCMapStringA(GetThreadLocale(), LCMAP_SORTKEY | NORM_IGNORECASE, name, -1, reinterpret_cast<char*>(key),
+                            sizeof key);
+    if (size <= 0)
+        return false;
+    DWORD value = 2166136261u; // FNV-1a
+    for (int i = 0; i < size; ++i)
+        value = (value ^ key[i]) * 16777619u;
+    *hash = value;
+    return true;
+}
+
+struct IndexSlot {
+    DWORD hash;
+    PortRecord* port; // NULL: an empty slot
+};
+
+// The records of the port list by the hash of their name, so that a walk
+// over many port keys asks FindPort's question of each key name without
+// comparing it with every record: only the records whose hash it (or its
+// other spelling) shares are compared, with lstrcmpiA as FindPort does.
+// Records whose name has no hash are compared with every name. Used under
+// the monitor lock, which the walk holds throughout. Without its table (no
+// memory, or full) every question goes to FindPort.
+struct NameIndex {
+    IndexSlot* slots;
+    DWORD mask;       // slot count - 1 (a power of two)
+    DWORD free;       // slots still free before the table counts as full
+    bool usable;
+    PortRecord** unhashed;
+    DWORD unhashedCount;
+    DWORD unhashedCapacity;
+};
+
+bool IndexAdd(NameIndex* index, PortRecord* port)
+{
+    DWORD hash = 0;
+    if (!NameHash(port->name, &hash)) {
+        if (index->unhashedCount == index->unhashedCapacity)
+            return false;
+        index->unhashed[index->unhashedCount++] = port;
+        return true;
+    }
+    if (index->free == 0)
+        return false;
+    DWORD at = hash & index->mask;
+    while (index->slots[at].port)
+        at = (at + 1) & index->mask;
+    index->slots[at] = IndexSlot{hash, port};
+    --index->free;
+    return true;
+}
+
+// Room for the records listed now and `more`; every listed record indexed.
+void IndexOpen(NameIndex* index, DWORD more)
+{
+    memset(index, 0, sizeof *index);
+    DWORD records = 0;
+    for (PortRecord* port = g_monitor.ports; port && records < 0x100000; port = port->next)
+        ++records;
+    DWORD wanted = records + (more < 0x100000 ? more : 0x100000) + 1;
+    DWORD slots = 16;
+    while (slots < 2 * wanted)
+        slots *= 2;
+    index->slots = static_cast<IndexSlot*>(AllocZeroed(slots * sizeof(IndexSlot)));
+    index->unhashed = static_cast<PortRecord**>(AllocZeroed(wanted * sizeof(PortRecord*)));
+    if (!index->slots || !index->unhashed)
+        return;
+    index->mask = slots - 1;
+    index->free = wanted; // at most half the slots are ever taken
+    index->unhashedCapacity = wanted;
+    index->usable = true;
+    for (PortRecord* port = g_monitor.ports; port && index->usable; port = port->next)
+        index->usable = IndexAdd(index, port);
+}
+
+void IndexClose(NameIndex* index)
+{
+    FreeBlock(index->slots);
+    FreeBlock(index->unhashed);
+    memset(index, 0, sizeof *index);
+}
+
+bool Answers(const PortRecord* port, const char* name, const char* variant)
+{
+    return lstrcmpiA(port->name, name) == 0 || (variant && lstrcmpiA(port->name, variant) == 0);
+}
+
+// Whether a record answers to `name` (as FindPort finds it): true, false,
+// and in `unsure` whether the index could not tell.
+bool IndexFinds(const NameIndex* index, const char* name, bool* unsure)
+{
+    OtherSpelling spelling;
+    const char* variant = SpellOtherwise(name, spelling) ? spelling : nullptr;
+    DWORD hashes[2] = {0, 0};
+    *unsure = !index->usable || !variant || !NameHash(name, &hashes[0]) || !NameHash(variant, &hashes[1]);
+    if (*unsure)
+        return false;
+    for (DWORD i = 0; i < index->unhashedCount; ++i)
+        if (Answers(index->unhashed[i], name, variant))
+            return true;
+    for (DWORD hash : hashes)
+        for (DWORD at = hash & index->mask; index->slots[at].port; at = (at + 1) & index->mask)
+            if (index->slots[at].hash == hash && Answers(index->slots[at].port, name, variant))
+                return true;
+    return false;
+}
+
+// A walk over the port keys: the ports key, the index of the records, and
+// what to do with a key no record answers to.
+struct KeyWalk {
+    HKEY ports;
+    NameIndex index;
+    UnknownPortKeyFn unknown;
+    void* context;
+};
+
+bool VisitPortKey(const char* name, void* context)
+{
+    KeyWalk* walk = static_cast<KeyWalk*>(context);
+    bool unsure = false;
+    if (IndexFinds(&walk->index, name, &unsure) || (unsure && FindPort(name)))
+        return false;
+    PortRecord* made = nullptr;
+    bool stop = walk->unknown(walk->ports, name, walk->context, &made);
+    if (made && walk->index.usable)
+        walk->index.usable = IndexAdd(&walk->index, made);
+    return stop;
+}
+
+// The port-type names of a walk that makes records, each read from the
+// catalogue once per walk instead of once per key.
+struct TypeNames {
+    char text[PROTOCOL_RAW + 1][512];
+    bool read[PROTOCOL_RAW + 1];
+};
+
+// The stored protocol of the port key `name` below the open ports key (which
+// also reaches keys with very long names); LPR when it cannot be read.
+DWORD StoredProtocol(HKEY ports, const char* name)
 {
     DWORD protocol = PROTOCOL_LPR;
-    DWORD size = sizeof protocol;
-    DWORD type = 0;
-    HKEY ports = OpenPortsKey(KEY_READ);
-    if (!ports)
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(ports, name, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
         return PROTOCOL_LPR;
-    if (!QueryRegValue(ports, name, kValuePrintMode, &protocol, &size, &type) || type != REG_DWORD || size != sizeof protocol)
-        protocol = PROTOCOL_LPR;
-    RegCloseKey(ports);
+    QueryDwordValue(key, kValuePrintMode, &protocol);
+    RegCloseKey(key);
     return protocol;
 }
 
-BOOL AddPortFromRegistry(const char* name)
-{
-    DWORD protocol = StoredProtocol(name);
-    if (protocol > PROTOCOL_RAW)
-        return FALSE;
-    char typeName[512];
-    PortTypeName(protocol, typeName, sizeof typeName);
-    return CreatePortRecord(nullptr, name, typeName, protocol) != nullptr;
-}
-
-bool IsKnownPort(const char* name)
-{
-    MonitorLock();
-    bool known = FindPort(name) != nullptr;
-    MonitorUnlock();
-    return known;
-}
-
 // Makes the record of a port key that has none yet; never stops the walk.
-static bool AddUnknownPort(const char* name, void*)
+// A key whose stored protocol is not a network protocol gets no record.
+bool MakeRecordOfKey(HKEY ports, const char* name, void* context, PortRecord** made)
 {
-    if (!IsKnownPort(name))
-        AddPortFromRegistry(name);
+    TypeNames* names = static_cast<TypeNames*>(context);
+    DWORD protocol = StoredProtocol(ports, name);
+    if (protocol > PROTOCOL_RAW)
+        return false;
+    if (!names->read[protocol]) {
+        PortTypeName(protocol, names->text[protocol], sizeof names->text[protocol]);
+        names->read[protocol] = true;
+    }
+    *made = CreatePortRecord(nullptr, name, names->text[protocol], protocol);
     return false;
+}
+
+} // namespace
+
+bool FindUnknownPortKey(HKEY ports, UnknownPortKeyFn unknown, void* context, char* name, DWORD size)
+{
+    DWORD subkeys = 0;
+    if (RegQueryInfoKeyA(ports, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr) != ERROR_SUCCESS)
+        subkeys = 0;
+    KeyWalk walk = {ports, {}, unknown, context};
+    // The lock keeps the list as the index knows it for the whole walk.
+    MonitorLock();
+    IndexOpen(&walk.index, subkeys);
+    bool found = FindPortSubkey(ports, VisitPortKey, &walk, name, size);
+    IndexClose(&walk.index);
+    MonitorUnlock();
+    return found;
 }
 
 void LoadPortList()
@@ -379,7 +549,8 @@ void LoadPortList()
     HKEY ports = OpenPortsKey(KEY_READ);
     if (!ports)
         return;
+    TypeNames names = {};
     char name[kPortKeyNameSize];
-    FindPortSubkey(ports, AddUnknownPort, nullptr, name, sizeof name);
+    FindUnknownPortKey(ports, MakeRecordOfKey, &names, name, sizeof name);
     RegCloseKey(ports);
 }

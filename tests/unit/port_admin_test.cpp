@@ -212,6 +212,20 @@ TEST(PortAdopting, AKeyThatCannotBeAdoptedDoesNotBlockTheOnesAfterIt)
     EXPECT_FALSE(AdoptRegistryPort());
 }
 
+TEST(PortAdopting, AKeyWithARecordInItsOtherSpellingOrCaseIsNotAdoptedAgain)
+{
+    FreshMonitor fresh;
+    ASSERT_NE(nullptr, CreatePortRecord(nullptr, "lpt8:", "t", PROTOCOL_LPR));
+    ASSERT_NE(nullptr, CreatePortRecord(nullptr, "Net2", "t", PROTOCOL_LPR));
+    fresh.SetPortDword("LPT8", "PrintMode", PROTOCOL_RAW);
+    fresh.SetPortDword("NET2:", "PrintMode", PROTOCOL_RAW);
+    fresh.SetPortDword("ZRAW", "PrintMode", PROTOCOL_RAW);
+    EXPECT_TRUE(AdoptRegistryPort());
+    EXPECT_EQ(1, Listed("ZRAW")) << "the first key without a record";
+    EXPECT_EQ(0, Listed("LPT8") + Listed("NET2:"));
+    EXPECT_FALSE(AdoptRegistryPort());
+}
+
 TEST(PortRegistering, ARecordTheRefreshMadeStaysOnceItHasAKey)
 {
     FreshMonitor fresh;

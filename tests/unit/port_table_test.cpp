@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "monitor/monitor.h"
+#include "monitor/port_defaults.h"
 #include "support/fresh_monitor.h"
 
 namespace {
@@ -121,6 +122,55 @@ TEST(PortTable, FindPortTriesTheOtherSpellingWithoutTouchingTheName)
     EXPECT_EQ(FindPort(nullptr), nullptr);
     std::string huge(5000, 'x');
     EXPECT_EQ(FindPort(huge.c_str()), nullptr);
+    MonitorUnlock();
+}
+
+int Answering(const char* name)
+{
+    int count = 0;
+    for (PortRecord* port = g_monitor.ports; port; port = port->next)
+        count += lstrcmpiA(port->name, name) == 0;
+    return count;
+}
+
+// The walk over the port keys asks of each key name what FindPort answers:
+// a record in either spelling and any case counts, also one made earlier
+// (here as the network refresh makes them) and one the walk itself made.
+TEST(PortTable, LoadingTheKeysMakesOneRecordPerNameInEitherSpellingAndCase)
+{
+    FreshMonitor fresh;
+    // In the code page of the test run (932 under the Japanese locale):
+    // "PRINTER" in full-width letters, upper case, and in lower case.
+    const std::string wideUpper = "\x82\x6F\x82\x71\x82\x68\x82\x6D\x82\x73\x82\x64\x82\x71";
+    const std::string wideLower = "\x82\x90\x82\x92\x82\x89\x82\x8E\x82\x94\x82\x85\x82\x92";
+    ASSERT_NE(CreatePortRecord(nullptr, "lpt7:", nullptr, PROTOCOL_LPR), nullptr);
+    ASSERT_NE(CreatePortRecord(nullptr, "Net1", nullptr, PROTOCOL_LPR), nullptr);
+    ASSERT_NE(CreatePortRecord(nullptr, (wideLower + ":").c_str(), nullptr, PROTOCOL_LPR), nullptr);
+    fresh.SetPortDword("LPT7", kValuePrintMode, PROTOCOL_RAW);
+    fresh.SetPortDword("NET1:", kValuePrintMode, PROTOCOL_RAW);
+    fresh.SetPortDword(wideUpper.c_str(), kValuePrintMode, PROTOCOL_RAW);
+    fresh.SetPortDword("PAIR", kValuePrintMode, PROTOCOL_IPP);
+    fresh.SetPortDword("pair:", kValuePrintMode, PROTOCOL_IPP);
+    fresh.SetPortDword("NEWRAW", kValuePrintMode, PROTOCOL_RAW);
+    fresh.SetPortDword("LOCAL", kValuePrintMode, PROTOCOL_FILE);
+    fresh.SetPortText("NOMODE", kValueHostName, "printer.local");
+    // Whether the full-width spellings are one name is lstrcmpiA's to say.
+    bool wideSame = lstrcmpiA(wideUpper.c_str(), wideLower.c_str()) == 0;
+
+    LoadPortList();
+    LoadPortList(); // every key has its record now: nothing new
+    MonitorLock();
+    EXPECT_EQ(Answering("lpt7:") + Answering("LPT7"), 1) << "the earlier record in the other spelling stands for the key";
+    EXPECT_EQ(Answering("NET1:") + Answering("Net1"), 1);
+    EXPECT_EQ(Answering(wideUpper.c_str()) + Answering((wideLower + ":").c_str()), wideSame ? 1 : 2);
+    EXPECT_EQ(Answering("PAIR") + Answering("pair:"), 1) << "the first of the two spellings the walk meets";
+    EXPECT_EQ(Answering("NEWRAW"), 1);
+    ASSERT_NE(FindExactPort("NEWRAW"), nullptr);
+    EXPECT_EQ(FindExactPort("NEWRAW")->protocol, static_cast<DWORD>(PROTOCOL_RAW));
+    EXPECT_EQ(Answering("LOCAL"), 0) << "a key of another protocol gets no record";
+    ASSERT_NE(FindExactPort("NOMODE"), nullptr);
+    EXPECT_EQ(FindExactPort("NOMODE")->protocol, static_cast<DWORD>(PROTOCOL_LPR)) << "no PrintMode: LPR";
+    EXPECT_EQ(ListedNames().size(), wideSame ? 6u : 7u);
     MonitorUnlock();
 }
 
