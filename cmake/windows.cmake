@@ -98,6 +98,12 @@ target_link_libraries(sendmail PRIVATE ws2_32 kernel32)
 target_link_options(sendmail PRIVATE ${STATIC_RUNTIME})
 add_dependencies(spoolhost sendmail)
 
+# The benchmark's floor: a minimal Win32 file sender (bench/wine_send).
+add_executable(wine_send ${CMAKE_SOURCE_DIR}/bench/wine_send/wine_send.cpp)
+target_compile_options(wine_send PRIVATE ${WARNINGS})
+target_link_libraries(wine_send PRIVATE ws2_32 kernel32)
+target_link_options(wine_send PRIVATE ${STATIC_RUNTIME})
+
 # A stand-in mailer for the tests: records how it was started, exits with a chosen code.
 add_executable(stub_sendmail ${CMAKE_SOURCE_DIR}/tests/stubs/stub_sendmail.cpp)
 target_compile_options(stub_sendmail PRIVATE ${WARNINGS})
