@@ -20,7 +20,10 @@
 namespace {
 
 const int kConnectAttempts = 10;
-const DWORD kPieceSize = 16384;
+// A counted body goes out in the socket layer's largest pieces: under Wine
+// every send is a round trip to the server, and the pieces only bound what
+// one send with its time-out hands over.
+const DWORD kPieceSize = kSendPieceMax;
 const DWORD kHighestPort = 65535;
 
 // The document bytes of the chunks that went out whole when `framedSent`
