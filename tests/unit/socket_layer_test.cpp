@@ -337,6 +337,19 @@ TEST_F(SocketLayer, ConnectFailuresAreLeftToTheCallerAndASuccessIsNonBlocking)
     EXPECT_FALSE(ResolveHost("no-such-host.invalid", &address));
 }
 
+// A closing byte sent right after the last data piece must not wait for the
+// printer's delayed acknowledgement of that piece (about 40 ms per LPR job).
+TEST_F(SocketLayer, StreamSocketsSendSmallPiecesWithoutDelay)
+{
+    SOCKET s = OpenStreamSocket();
+    ASSERT_NE(s, INVALID_SOCKET);
+    DWORD noDelay = 0;
+    int length = sizeof noDelay;
+    ASSERT_EQ(getsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<char*>(&noDelay), &length), 0);
+    EXPECT_NE(noDelay, 0u);
+    closesocket(s);
+}
+
 TEST_F(SocketLayer, DatagramsArriveAndAnEmptyWaitEndsStrictlyAfterItsTime)
 {
     SOCKET receiver = INVALID_SOCKET, sender = INVALID_SOCKET;
