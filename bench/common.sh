@@ -114,26 +114,39 @@ cpu_ms_of() { # pid -> user+system ms so far (0 when gone)
     echo $(((fields[11] + fields[12]) * 1000 / CLK_TCK))
 }
 
-# Runs CMD once: "wall_ms cpu_ms rss_kb server_cpu_ms".
+# The job's own time when the sender reports it on standard output: the
+# spooler host's "printed ... in T ms" (first StartDocPort to last
+# EndDocPort, as a spooler that has the monitor loaded lives it) or
+# wine_send's "spool_ms S send_ms T". Empty for senders that say nothing.
+job_ms_of() { # output file
+    awk '/^printed .* in [0-9.]+ ms/ { for (i = 1; i < NF; i++) if ($(i + 1) ~ /^ms/) { print int($i + 0.5); exit } }
+         $1 == "spool_ms" && $3 == "send_ms" { print int($2 + $4 + 0.5); exit }' "$1"
+}
+
+# Runs CMD once: "wall_ms cpu_ms rss_kb server_cpu_ms process_ms". wall_ms
+# is the job's own time when the sender reports it (see job_ms_of), else the
+# process's; process_ms is always the process's, from start to exit.
 measure() {
-    local timing server before after
+    local timing output server before after
     timing=$(mktemp)
+    output=$(mktemp)
     server=$(wineserver_pid || true)
     before=$([[ -n $server ]] && cpu_ms_of "$server" || echo 0)
     local start=${EPOCHREALTIME//[.,]/}
     # time's own -o file would be the sender's descriptor 3 (a CUPS backend's
     # back channel): dash closes 3 and 4 and executes the sender in its place.
-    /usr/bin/time -f '%U %S %M' -o "$timing" /bin/sh -c 'exec "$@" 3<&- 4<&-' sh "${CMD[@]}" >/dev/null 2>&1 ||
-        { rm -f "$timing"; return 1; }
+    /usr/bin/time -f '%U %S %M' -o "$timing" /bin/sh -c 'exec "$@" 3<&- 4<&-' sh "${CMD[@]}" >"$output" 2>/dev/null ||
+        { rm -f "$timing" "$output"; return 1; }
     local end=${EPOCHREALTIME//[.,]/}
     after=$([[ -n $server ]] && cpu_ms_of "$server" || echo 0)
     # -1: no wineserver, or not the same one throughout (not measured).
     [[ -n $server && $(wineserver_pid || true) == "$server" ]] || { before=1; after=0; }
-    local user system rss
+    local user system rss job process=$(((10#$end - 10#$start) / 1000))
     read -r user system rss <"$timing"
-    rm -f "$timing"
-    awk -v w=$(((10#$end - 10#$start) / 1000)) -v u="$user" -v s="$system" -v r="$rss" -v d=$((after - before)) \
-        'BEGIN { printf "%d %d %d %d\n", w, (u + s) * 1000, r, d }'
+    job=$(job_ms_of "$output")
+    rm -f "$timing" "$output"
+    awk -v w="${job:-$process}" -v p="$process" -v u="$user" -v s="$system" -v r="$rss" -v d=$((after - before)) \
+        'BEGIN { printf "%d %d %d %d %d\n", w, (u + s) * 1000, r, d, p }'
 }
 
 median() { sort -n | awk '{ v[NR] = $1 } END { if (NR == 0) exit; if (NR % 2) print v[(NR + 1) / 2]; else print int((v[NR / 2] + v[NR / 2 + 1]) / 2) }'; }
@@ -159,7 +172,7 @@ run_ways() { # ways...
         for way in "$@"; do
             [[ -z ${FAILED_WAYS[$way]:-} ]] || continue
             if line=$(run_once "$way"); then
-                log "$way run $run: $line (wall ms, cpu ms, peak KiB, wineserver cpu ms)"
+                log "$way run $run: $line (job ms, cpu ms, peak KiB, wineserver cpu ms, process ms)"
                 RESULTS[$way]+="$line"$'\n'
             else
                 FAILED_WAYS[$way]=1
@@ -174,20 +187,23 @@ field() { # way, column
 }
 
 # Each way's row in RESULTS_DIR/throughput.txt:
-#   protocol way role status wall_ms cpu_ms rss_kb server_cpu_ms bytes runs
-# status ok with the medians, or failed with dashes.
+#   protocol way role status wall_ms cpu_ms rss_kb server_cpu_ms bytes runs process_ms
+# status ok with the medians, or failed with dashes; wall_ms is the job's own
+# time where the sender reports it, process_ms the sender process's.
 record_ways() { # ways...
-    local way figures column value
+    local way figures column value process
     for way in "$@"; do
         figures="failed - - - -"
+        process=-
         if [[ -z ${FAILED_WAYS[$way]:-} && -n ${RESULTS[$way]:-} ]]; then
             figures=ok
             for column in 1 2 3 4; do
                 value=$(field "$way" "$column")
                 figures+=" ${value:--}"
             done
+            process=$(field "$way" 5)
         fi
-        echo "${PROTOCOL[$way]} $way ${ROLE[$way]} $figures $SIZE $RUNS" >>"$RESULTS_DIR/throughput.txt"
+        echo "${PROTOCOL[$way]} $way ${ROLE[$way]} $figures $SIZE $RUNS ${process:--}" >>"$RESULTS_DIR/throughput.txt"
     done
 }
 

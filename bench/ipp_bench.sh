@@ -17,7 +17,11 @@
 #                        port has it), 64 KiB WritePort blocks
 #   monitor-chunked-16k  the same with MaxChunk 16384, the largest the
 #                        dialogs allow
-#   monitor-counted      the same port kind with Content-Length
+#   monitor-counted      the same port kind with Content-Length (the job is
+#                        spooled first, then sent)
+#   monitor-counted-streamed  the same with NonSpool 1, printing a job the
+#                        spooler already holds whole: the spooler's size is
+#                        announced and the job streamed (a variant)
 #   ipptool-c            ipptool -c: the same Print-Job, chunked
 #   ipptool-L            ipptool -L: the same Print-Job with Content-Length
 #   cups-ipp             CUPS's ipp backend (DEVICE_URI ipp://...?waitjob=false)
@@ -51,13 +55,13 @@ SENDER_BOUND_S=900  # one sender, at most
 
 SIZE_TEXT=1G
 RUNS=3
-WAYS=(monitor-chunked monitor-chunked-16k monitor-counted ipptool-c ipptool-L cups-ipp)
+WAYS=(monitor-chunked monitor-chunked-16k monitor-counted monitor-counted-streamed ipptool-c ipptool-L cups-ipp)
 CHOSEN=
 
 source "$HERE/common.sh"
 bench_options 35 "$@"
 for way in "${WAYS[@]}"; do PROTOCOL[$way]=ipp; ROLE[$way]=ref; done
-ROLE+=([monitor-chunked]=ours [monitor-chunked-16k]=ours [monitor-counted]=ours)
+ROLE+=([monitor-chunked]=ours [monitor-chunked-16k]=ours [monitor-counted]=ours [monitor-counted-streamed]=variant)
 list_ways "${WAYS[@]}"
 [[ -n $CHOSEN ]] && read -r -a WAYS <<<"$CHOSEN"
 
@@ -109,17 +113,21 @@ prepare_monitor() {
         host add IPPBENCH4K --ipp "$URL" --chunked >/dev/null 2>&1 &&
             host add IPPBENCH16K --ipp "$URL" --chunked >/dev/null 2>&1 &&
             host setport IPPBENCH16K 'MaxChunk#=16384' >/dev/null 2>&1 &&
-            host add IPPBENCHLEN --ipp "$URL" >/dev/null 2>&1 || { log "cannot add the IPP ports"; return 1; }
+            host add IPPBENCHLEN --ipp "$URL" >/dev/null 2>&1 &&
+            host add IPPBENCHLENNS --ipp "$URL" >/dev/null 2>&1 &&
+            host setport IPPBENCHLENNS 'NonSpool#=1' >/dev/null 2>&1 || { log "cannot add the IPP ports"; return 1; }
         SPOOL_INPUT=$(wine_path "$INPUT")
         MONITOR_READY=1
     fi
 }
 prepare_monitor-chunked() { prepare_monitor; }
-command_monitor-chunked() { CMD=(wine "$BIN/spoolhost.exe" print IPPBENCH4K "$SPOOL_INPUT" --user bench --document bench); }
+command_monitor-chunked() { CMD=(wine "$BIN/spoolhost.exe" print IPPBENCH4K "$SPOOL_INPUT" --user bench --document bench --repeat 1); }
 prepare_monitor-chunked-16k() { prepare_monitor; }
-command_monitor-chunked-16k() { CMD=(wine "$BIN/spoolhost.exe" print IPPBENCH16K "$SPOOL_INPUT" --user bench --document bench); }
+command_monitor-chunked-16k() { CMD=(wine "$BIN/spoolhost.exe" print IPPBENCH16K "$SPOOL_INPUT" --user bench --document bench --repeat 1); }
 prepare_monitor-counted() { prepare_monitor; }
-command_monitor-counted() { CMD=(wine "$BIN/spoolhost.exe" print IPPBENCHLEN "$SPOOL_INPUT" --user bench --document bench); }
+prepare_monitor-counted-streamed() { prepare_monitor; }
+command_monitor-counted-streamed() { CMD=(wine "$BIN/spoolhost.exe" print IPPBENCHLENNS "$SPOOL_INPUT" --user bench --document bench --repeat 1); }
+command_monitor-counted() { CMD=(wine "$BIN/spoolhost.exe" print IPPBENCHLEN "$SPOOL_INPUT" --user bench --document bench --repeat 1); }
 
 # ipptool sends the file named by FILE behind the request's attributes; the
 # request is the one the monitor sends (no document-format).

@@ -4,6 +4,10 @@
 #
 #   lpr       the spooler host through an LPR port of the monitor with byte
 #             count (the job is spooled first, then sent in 1 MiB blocks)
+#   lpr-streamed  the same port kind with NonSpool 1, printing a job the
+#             spooler already holds whole (a file): the monitor announces the
+#             spooler's size and streams the job as it is written, as CUPS's
+#             backend sends the file cupsd spooled (a variant)
 #   cups-lpd  the CUPS "lpd" backend (Debian's cups package, unpacked into
 #             build/peers/cups by ./run bench): the reference
 #
@@ -50,10 +54,22 @@ prepare_lpr() {
 }
 command_lpr() {
     empty_lpr_spool
-    CMD=(wine "$BIN/spoolhost.exe" print LPRBENCH "$LPR_INPUT" --job 7)
+    CMD=(wine "$BIN/spoolhost.exe" print LPRBENCH "$LPR_INPUT" --job 7 --repeat 1)
 }
 delivered_lpr() { lpr_data_file; }
 finish_lpr() { stop_lprng; }
+
+prepare_lpr-streamed() {
+    [[ -n ${LPR_INPUT:-} ]] || prepare_lpr || return 1
+    wine "$BIN/spoolhost.exe" setport LPRBENCHNS 'PrintMode#=0' HostName=127.0.0.1 PortName=lp1 'NonRFCPorts#=1' \
+        'NonByteCount#=0' 'NonSpool#=1' 'DatTmout#=60000' 'CmdTmout#=60000' >/dev/null 2>&1
+}
+command_lpr-streamed() {
+    empty_lpr_spool
+    CMD=(wine "$BIN/spoolhost.exe" print LPRBENCHNS "$LPR_INPUT" --job 8 --repeat 1)
+}
+delivered_lpr-streamed() { lpr_data_file; }
+finish_lpr-streamed() { stop_lprng; }
 
 prepare_cups-lpd() {
     [[ -x $CUPS_LPD ]] || { log "no CUPS lpd backend at $CUPS_LPD (./run bench unpacks it)"; return 1; }
@@ -66,6 +82,6 @@ command_cups-lpd() {
 delivered_cups-lpd() { lpr_data_file; }
 finish_cups-lpd() { stop_lprng; }
 
-WAYS+=(lpr cups-lpd)
-PROTOCOL+=([lpr]=lpr [cups-lpd]=lpr)
-ROLE+=([lpr]=ours [cups-lpd]=ref)
+WAYS+=(lpr lpr-streamed cups-lpd)
+PROTOCOL+=([lpr]=lpr [lpr-streamed]=lpr [cups-lpd]=lpr)
+ROLE+=([lpr]=ours [lpr-streamed]=variant [cups-lpd]=ref)

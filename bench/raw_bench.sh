@@ -17,6 +17,12 @@
 #   socat          socat from the file to the sink: the ceiling
 #   cups-socket    the CUPS "socket" backend (Debian's cups package, unpacked
 #                  into build/peers/cups by ./run bench): the reference
+#   wine-send      the floor of a Win32 sender under Wine (bench/wine_send):
+#                  one blocking send per 64 KiB block read, nothing else
+#   wine-send-1m   the same with 1 MiB blocks: what Wine's sockets cost per call
+#   wine-send-spooled  the file written to a spool copy in 64 KiB blocks first,
+#                  then sent in 1 MiB blocks: the floor of a job spooled
+#                  before it is sent (as LPR with its size)
 #   lpr, cups-lpd  LPR ways, defined by bench/lpr_way.sh
 #
 # A way W is four functions: prepare_W (once), command_W (sets CMD to the
@@ -41,13 +47,15 @@ SINK_LIFETIME=7200
 
 SIZE_TEXT=1G
 RUNS=3
-WAYS=(spoolhost-4k spoolhost socat cups-socket)
+WAYS=(spoolhost-4k spoolhost socat cups-socket wine-send wine-send-1m wine-send-spooled)
 CHOSEN=
 
 source "$HERE/common.sh"
 bench_options 11 "$@"
-PROTOCOL+=([spoolhost-4k]=raw [spoolhost]=raw [socat]=raw [cups-socket]=raw)
-ROLE+=([spoolhost-4k]=variant [spoolhost]=ours [socat]=ceiling [cups-socket]=ref)
+PROTOCOL+=([spoolhost-4k]=raw [spoolhost]=raw [socat]=raw [cups-socket]=raw [wine-send]=raw [wine-send-1m]=raw
+    [wine-send-spooled]=raw)
+ROLE+=([spoolhost-4k]=variant [spoolhost]=ours [socat]=ceiling [cups-socket]=ref [wine-send]=floor [wine-send-1m]=floor
+    [wine-send-spooled]=floor)
 
 SIZE=$(bytes_of "$SIZE_TEXT")
 INPUT=$WORK/input-$SIZE_TEXT.bin
@@ -86,12 +94,13 @@ prepare_spoolhost() {
         'DatTmout#=60000' 'CmdTmout#=60000' >/dev/null 2>&1
     SPOOL_INPUT=$(wine_path "$INPUT")
 }
-command_spoolhost() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPUT"); }
+# --repeat 1: the host reports the job's own time (StartDocPort to EndDocPort).
+command_spoolhost() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPUT" --repeat 1); }
 delivered_spoolhost() { echo "$OUTPUT"; }
 finish_spoolhost() { :; }
 
 prepare_spoolhost-4k() { [[ -n ${SPOOL_INPUT:-} ]] || prepare_spoolhost; }
-command_spoolhost-4k() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPUT" --block 4096); }
+command_spoolhost-4k() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPUT" --block 4096 --repeat 1); }
 delivered_spoolhost-4k() { echo "$OUTPUT"; }
 finish_spoolhost-4k() { :; }
 
@@ -106,6 +115,25 @@ prepare_cups-socket() {
 command_cups-socket() { CMD=(env "DEVICE_URI=socket://127.0.0.1:$SINK_PORT" "$CUPS_SOCKET" 1 user title 1 '' "$INPUT"); }
 delivered_cups-socket() { echo "$OUTPUT"; }
 finish_cups-socket() { :; }
+
+prepare_wine-send() {
+    [[ -x $BIN/wine_send.exe ]] || { log "no $BIN/wine_send.exe (./run build)"; return 1; }
+    WINE_INPUT=$(wine_path "$INPUT")
+    WINE_COPY=$(wine_path "$WORK")\\wine-send-copy.bin
+}
+command_wine-send() { CMD=(wine "$BIN/wine_send.exe" "$WINE_INPUT" 127.0.0.1 "$SINK_PORT"); }
+delivered_wine-send() { echo "$OUTPUT"; }
+finish_wine-send() { :; }
+
+prepare_wine-send-1m() { prepare_wine-send; }
+command_wine-send-1m() { CMD=(wine "$BIN/wine_send.exe" "$WINE_INPUT" 127.0.0.1 "$SINK_PORT" --block 1048576); }
+delivered_wine-send-1m() { echo "$OUTPUT"; }
+finish_wine-send-1m() { :; }
+
+prepare_wine-send-spooled() { prepare_wine-send; }
+command_wine-send-spooled() { CMD=(wine "$BIN/wine_send.exe" "$WINE_INPUT" 127.0.0.1 "$SINK_PORT" --spool-first "$WINE_COPY"); }
+delivered_wine-send-spooled() { echo "$OUTPUT"; }
+finish_wine-send-spooled() { :; }
 
 for extra in "$HERE"/*_way.sh; do
     [[ -e $extra ]] && source "$extra"

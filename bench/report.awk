@@ -1,7 +1,9 @@
 # The figures of one ./run bench as one report (run by bench/report.sh):
 # the throughput table, the per-job table, one line per goal, and the same as
 # CSV. Input files (any may be missing or empty), told apart by their names:
-#   throughput.txt  protocol way role status wall_ms cpu_ms rss_kb server_cpu_ms bytes runs
+#   throughput.txt  protocol way role status wall_ms cpu_ms rss_kb server_cpu_ms bytes runs [process_ms]
+#                   (wall_ms: the job's own time where the sender reports it; process_ms: the
+#                   sender process's, start to exit)
 #   jobs.txt        protocol way role status jobs total_ms ms_per_job
 #   idle.txt        rss_kb of the spooler host with the monitor loaded and no job
 # Variables: csv, goals_csv (files written), plot (the chart's data file).
@@ -20,6 +22,7 @@ FILENAME ~ /throughput\.txt$/ && NF >= 10 {
     n = ++tn
     tp[n] = $1; tw[n] = $2; tr[n] = $3; tok[n] = ($4 == "ok")
     twall[n] = $5; tcpu[n] = $6; trss[n] = $7; tsrv[n] = $8; tbytes[n] = $9; truns[n] = $10
+    tproc[n] = (NF >= 11 && $11 ~ /^[0-9]+$/) ? $11 : ""
     if (tok[n]) {
         rate[n] = twall[n] > 0 ? tbytes[n] / 1048576 / (twall[n] / 1000) : 0
         # The wineserver works for a Wine sender: its CPU counts with the sender's.
@@ -45,10 +48,14 @@ function ratio(a, b) { return b > 0 ? sprintf("%.2f", a / b) : "-" }
 function mib(kb) { return sprintf("%.1f", kb / 1024) }
 function or_dash(v) { return v == "" ? "-" : v }
 
+# What the sender process took beyond the job (the spooler host's start and
+# exit); "-" where the job's time is the process's.
+function host_ms(n) { return tproc[n] != "" && tproc[n] > twall[n] ? tproc[n] - twall[n] : "-" }
+
 function throughput_table(    i, p, n, xref, xcpu, idlecol) {
     if (!tn) return
     printf "\nThroughput: %d bytes sent by each way, medians of %d runs after one warm-up; every delivery checked (cmp, MD5)\n", tbytes[1], truns[1]
-    printf "%-5s %-20s %-8s %9s %7s %8s %10s %7s %9s %9s\n", "proto", "way", "role", "MiB/s", "x ref", "cpu ms", "server ms", "x cpu", "peak MiB", "idle MiB"
+    printf "%-5s %-20s %-8s %9s %7s %8s %10s %7s %9s %9s %8s\n", "proto", "way", "role", "MiB/s", "x ref", "cpu ms", "server ms", "x cpu", "peak MiB", "idle MiB", "host ms"
     for (i = 1; i <= 4; i++) {
         p = ORDER[i]
         for (n = 1; n <= tn; n++) {
@@ -57,7 +64,7 @@ function throughput_table(    i, p, n, xref, xcpu, idlecol) {
             xcpu = (p in least) && tok[n] ? ratio(cost[n], cost[least[p]]) : "-"
             idlecol = tok[n] && (tr[n] == "ours" || tr[n] == "variant") && idle != "" ? mib(idle) : "-"
             if (tok[n])
-                printf "%-5s %-20s %-8s %9.1f %7s %8d %10s %7s %9s %9s\n", NAME[p], tw[n], tr[n], rate[n], xref, tcpu[n], or_dash(tsrv[n] < 0 ? "" : tsrv[n]), xcpu, mib(trss[n]), idlecol
+                printf "%-5s %-20s %-8s %9.1f %7s %8d %10s %7s %9s %9s %8s\n", NAME[p], tw[n], tr[n], rate[n], xref, tcpu[n], or_dash(tsrv[n] < 0 ? "" : tsrv[n]), xcpu, mib(trss[n]), idlecol, host_ms(n)
             else
                 printf "%-5s %-20s %-8s %9s\n", NAME[p], tw[n], tr[n], "failed"
             csv_row("throughput", n, xref, xcpu, idlecol)
@@ -65,7 +72,10 @@ function throughput_table(    i, p, n, xref, xcpu, idlecol) {
     }
     print "x ref: MiB/s against the reference (Raw: CUPS socket; LPR: CUPS lpd; IPP: the fastest of ipptool -c, ipptool -L, CUPS ipp);"
     print "x cpu: CPU of the sender and the wineserver against the reference's (IPP: the least of them); idle MiB: the spooler host"
-    print "with the monitor loaded and no job (peak RSS of spoolhost ports). Roles: ours, variant (ours in another setting), ref, ceiling."
+    print "with the monitor loaded and no job (peak RSS of spoolhost ports). Roles: ours, variant (ours in another setting), ref, ceiling,"
+    print "floor (wine_send: the least a Win32 sender does under Wine). MiB/s of a Wine sender: over the job's own time (first"
+    print "StartDocPort to last EndDocPort, or wine_send's spool and send); host ms: what its process took beyond that (Wine's start"
+    print "and exit, which a spooler that has the monitor loaded does not pay per job). CPU and memory: the whole process."
 }
 
 function csv_row(part, n, xref, xcpu, idlecol,    line) {
@@ -74,9 +84,9 @@ function csv_row(part, n, xref, xcpu, idlecol,    line) {
         line = sprintf("throughput,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,%s,,,", tp[n], tw[n], tr[n], tok[n] ? "ok" : "failed",
             tbytes[n], truns[n], tok[n] ? twall[n] : "", tok[n] ? sprintf("%.1f", rate[n]) : "", xref == "-" ? "" : xref,
             tok[n] ? tcpu[n] : "", (tok[n] && tsrv[n] >= 0) ? tsrv[n] : "", xcpu == "-" ? "" : xcpu, tok[n] ? trss[n] : "",
-            idlecol == "-" ? "" : idle)
+            idlecol == "-" ? "" : idle) "," (tok[n] ? tproc[n] : "")
     else
-        line = sprintf("jobs,%s,%s,%s,%s,1,,,,%s,,,,,,%s,%s,%s", jp[n], jw[n], jr[n], jok[n] ? "ok" : "failed", xref == "-" ? "" : xref,
+        line = sprintf("jobs,%s,%s,%s,%s,1,,,,%s,,,,,,%s,%s,%s,", jp[n], jw[n], jr[n], jok[n] ? "ok" : "failed", xref == "-" ? "" : xref,
             jjobs[n], jok[n] ? jtotal[n] : "", jok[n] ? jper[n] : "")
     print line >> csv
 }
@@ -151,7 +161,7 @@ function jobs_goals(    n, p, r, text) {
 }
 
 END {
-    if (csv != "") print "part,protocol,way,role,status,bytes,runs,wall_ms,mib_per_s,x_ref,cpu_ms,server_cpu_ms,x_cpu,peak_rss_kib,idle_rss_kib,jobs,total_ms,ms_per_job" > csv
+    if (csv != "") print "part,protocol,way,role,status,bytes,runs,wall_ms,mib_per_s,x_ref,cpu_ms,server_cpu_ms,x_cpu,peak_rss_kib,idle_rss_kib,jobs,total_ms,ms_per_job,process_ms" > csv
     if (goals_csv != "") print "goal,value,result" > goals_csv
     throughput_table()
     jobs_table()
@@ -173,7 +183,7 @@ function write_plot(    i, p, n, x, role) {
         p = ORDER[i]
         for (n = 1; n <= tn; n++) {
             if (tp[n] != p || !tok[n]) continue
-            role = tr[n] == "ref" ? 2 : tr[n] == "ceiling" ? 3 : 1
+            role = tr[n] == "ref" ? 2 : (tr[n] == "ceiling" || tr[n] == "floor") ? 3 : 1
             printf "%.1f \"%s\" %.1f %d %d\n", x++, tw[n], rate[n], i, role >> plot
         }
         x += 0.6

@@ -57,7 +57,7 @@ plot "$1" using 1:(\$5 == 1 ? \$3 : 1/0):(colour(\$4)):xtic(2) with boxes fs sol
      keyentry with boxes fs solid 0.85 lc rgb "#d62728" title "IPP", \
      keyentry with boxes fs solid 0.85 lc rgb "gray40" title "ours (spooler host)", \
      keyentry with boxes fs pattern 4 lc rgb "gray40" title "reference", \
-     keyentry with boxes fs empty lc rgb "gray40" title "ceiling (socat)"
+     keyentry with boxes fs empty lc rgb "gray40" title "ceiling (socat), floor (wine_send)"
 EOF
     log "chart: $2"
 }
