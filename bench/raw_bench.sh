@@ -14,6 +14,9 @@
 #   spoolhost-4k   the spooler host printing through a Raw port of the monitor
 #                  with 4 KiB WritePort blocks (a variant)
 #   spoolhost      the same with 64 KiB blocks, the host's default
+#   spoolhost-1m   the same with 1 MiB blocks (a variant): the monitor sends
+#                  each block as the spooler writes it, so the spooler's block
+#                  size sets the number of sends
 #   socat          socat from the file to the sink: the ceiling
 #   cups-socket    the CUPS "socket" backend (Debian's cups package, unpacked
 #                  into build/peers/cups by ./run bench): the reference
@@ -47,14 +50,14 @@ SINK_LIFETIME=7200
 
 SIZE_TEXT=1G
 RUNS=3
-WAYS=(spoolhost-4k spoolhost socat cups-socket wine-send wine-send-1m wine-send-spooled)
+WAYS=(spoolhost-4k spoolhost spoolhost-1m socat cups-socket wine-send wine-send-1m wine-send-spooled)
 CHOSEN=
 
 source "$HERE/common.sh"
 bench_options 11 "$@"
-PROTOCOL+=([spoolhost-4k]=raw [spoolhost]=raw [socat]=raw [cups-socket]=raw [wine-send]=raw [wine-send-1m]=raw
+PROTOCOL+=([spoolhost-4k]=raw [spoolhost]=raw [spoolhost-1m]=raw [socat]=raw [cups-socket]=raw [wine-send]=raw [wine-send-1m]=raw
     [wine-send-spooled]=raw)
-ROLE+=([spoolhost-4k]=variant [spoolhost]=ours [socat]=ceiling [cups-socket]=ref [wine-send]=floor [wine-send-1m]=floor
+ROLE+=([spoolhost-4k]=variant [spoolhost]=ours [spoolhost-1m]=variant [socat]=ceiling [cups-socket]=ref [wine-send]=floor [wine-send-1m]=floor
     [wine-send-spooled]=floor)
 
 SIZE=$(bytes_of "$SIZE_TEXT")
@@ -103,6 +106,11 @@ prepare_spoolhost-4k() { [[ -n ${SPOOL_INPUT:-} ]] || prepare_spoolhost; }
 command_spoolhost-4k() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPUT" --block 4096 --repeat 1); }
 delivered_spoolhost-4k() { echo "$OUTPUT"; }
 finish_spoolhost-4k() { :; }
+
+prepare_spoolhost-1m() { [[ -n ${SPOOL_INPUT:-} ]] || prepare_spoolhost; }
+command_spoolhost-1m() { CMD=(wine "$BIN/spoolhost.exe" print RAWBENCH "$SPOOL_INPUT" --block 1048576 --repeat 1); }
+delivered_spoolhost-1m() { echo "$OUTPUT"; }
+finish_spoolhost-1m() { :; }
 
 prepare_socat() { :; }
 command_socat() { CMD=(socat -u -b 1048576 "$INPUT" "TCP:127.0.0.1:$SINK_PORT"); }
