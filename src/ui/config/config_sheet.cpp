@@ -15,6 +15,17 @@
 #include "ui/config/sheet_rules.h"
 #include "ui/page_common.h"
 
+// The frame's layout, the same for every sheet: the tab control above OK,
+// Cancel and Apply.
+const DialogDescriptor kSheetFrameTable[] = {
+    {0, nullptr, nullptr, 0, 0, 363, 352},
+    {IDOK, "BUTTON", "IDOK", 74, 293, 88, 21},
+    {IDCANCEL, "BUTTON", "IDCANCEL", 168, 293, 88, 21},
+    {IDC_SHEET_APPLY, "BUTTON", "IDAPPLY", 263, 293, 88, 21},
+    {IDC_SHEET_TAB, "TAB", nullptr, 7, 6, 343, 281},
+};
+const int kSheetFrameTableCount = sizeof kSheetFrameTable / sizeof kSheetFrameTable[0];
+
 namespace {
 
 const DWORD kCataloguePathSize = MAX_PATH + 32;

@@ -24,8 +24,8 @@
 //   5. The sheet fills a SheetDefinition (templates, frame table, pages, its
 //      load and save functions) and runs RunConfigSheet with the port name;
 //      sheet state beyond the port record goes in through `context`.
-// The e-mail sheet (template 372, pages 373, 375, 383, 386) is meant to come
-// in this way, its address-list flag in its context.
+// The IPP sheet (ipp_sheet.h) and the e-mail sheet (mail_sheet.h, its
+// address-list flag in its context) come in this way.
 #pragma once
 
 #include <windows.h>
@@ -34,6 +34,11 @@
 #include "text/localise.h"
 
 const int kMaxSheetPages = 8;
+
+// The frame's layout (tab control, OK, Cancel, Apply), shared by the sheets
+// for their SheetDefinition.
+extern const DialogDescriptor kSheetFrameTable[];
+extern const int kSheetFrameTableCount;
 
 struct ConfigSheet;
 

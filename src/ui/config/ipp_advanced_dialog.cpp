@@ -29,7 +29,6 @@ const int kIppAdvancedTableCount = sizeof kIppAdvancedTable / sizeof kIppAdvance
 namespace {
 
 const int kChunkChars = 5;
-const int kCaptionCheckHeight = 20;
 const int kChunkControls[] = {IDC_CNF_CHUNKSIZE, IDC_CNF_CHUNK_EDIT, IDC_CNF_CHUNK_SPIN, IDC_CNF_BYTE};
 const size_t kLanguageTextSize = 512;
 

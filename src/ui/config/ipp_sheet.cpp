@@ -12,15 +12,6 @@
 #include "ui/config/sheet_fields.h"
 #include "ui/page_common.h"
 
-const DialogDescriptor kIppSheetFrameTable[] = {
-    {0, nullptr, nullptr, 0, 0, 363, 352},
-    {IDOK, "BUTTON", "IDOK", 74, 293, 88, 21},
-    {IDCANCEL, "BUTTON", "IDCANCEL", 168, 293, 88, 21},
-    {IDC_SHEET_APPLY, "BUTTON", "IDAPPLY", 263, 293, 88, 21},
-    {IDC_SHEET_TAB, "TAB", nullptr, 7, 6, 343, 281},
-};
-const int kIppSheetFrameTableCount = sizeof kIppSheetFrameTable / sizeof kIppSheetFrameTable[0];
-
 const DialogDescriptor kIppGeneralPageTable[] = {
     {0, nullptr, nullptr, 0, 0, 324, 243},
     {IDC_CNF_URI, "LABEL", "IDC_CNF_URI", 12, 8, 300, 15},
@@ -60,8 +51,6 @@ const int kProxyNameChars = 256;
 const int kProxyPortChars = 10;
 const int kCredentialChars = 64;
 const DWORD kMsPerSecond = 1000;
-// Height of a check box that is a group's caption.
-const int kCaptionCheckHeight = 20;
 
 const int kProxyControls[] = {IDC_CNF_PROXY, IDC_CNF_PROXY_EDIT, IDC_CNF_PORT, IDC_CNF_PORT_EDIT};
 const int kCredentialControls[] = {IDC_CNF_USER, IDC_CNF_USER_EDIT, IDC_CNF_PASS, IDC_CNF_PASS_EDIT};
@@ -229,17 +218,10 @@ INT_PTR OnAuthCommand(HWND page, ConfigSheet* sheet, int id, int code)
     }
 }
 
-// Localises a page and fits its caption check box.
-void LocalisePage(HWND page, const ConfigSheet* sheet, const DialogDescriptor* table, int count, int checkBox)
-{
-    LocaliseDialog(page, sheet->font, table, count, LOCALISE_MOVE);
-    FitCaptionCheckBox(page, checkBox, kCaptionCheckHeight);
-}
-
 } // namespace
 
 const SheetDefinition kIppSheet = {
-    IDD_IPP_SHEET, PROTOCOL_IPP, kIppSheetFrameTable, kIppSheetFrameTableCount, kIppPages,
+    IDD_IPP_SHEET, PROTOCOL_IPP, kSheetFrameTable, kSheetFrameTableCount, kIppPages,
     sizeof kIppPages / sizeof kIppPages[0], {12, 38}, LoadIppSheet, SaveIppSheet,
 };
 
@@ -252,7 +234,7 @@ INT_PTR CALLBACK IppGeneralPageProc(HWND page, UINT message, WPARAM wParam, LPAR
 {
     if (message == WM_INITDIALOG) {
         ConfigSheet* sheet = AttachPage(page, lParam);
-        LocalisePage(page, sheet, kIppGeneralPageTable, kIppGeneralPageTableCount, IDC_CHK_PROXY);
+        LocaliseSheetPage(page, sheet, kIppGeneralPageTable, kIppGeneralPageTableCount, IDC_CHK_PROXY);
         FillGeneralPage(page, sheet->port, IppOf(sheet->port));
         return FALSE;
     }
@@ -260,13 +242,10 @@ INT_PTR CALLBACK IppGeneralPageProc(HWND page, UINT message, WPARAM wParam, LPAR
     IppSettings* ipp = IppOfPage(page);
     if (!sheet || !ipp)
         return FALSE;
+    INT_PTR answer = SheetPageAnswer(page, sheet, message, IDC_CNF_URI_EDIT);
+    if (answer >= 0)
+        return answer;
     switch (message) {
-    case PAGE_SHOW:
-        return PageAnswer(page, 0);
-    case PAGE_FOCUS:
-        if (!SheetTabHasFocus(sheet))
-            FocusField(page, IDC_CNF_URI_EDIT);
-        return PageAnswer(page, 0);
     case PAGE_VALIDATE:
         return PageAnswer(page, CollectGeneralPage(page, sheet->port, ipp) ? 1 : 0);
     case WM_COMMAND:
@@ -280,7 +259,7 @@ INT_PTR CALLBACK IppAuthPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
 {
     if (message == WM_INITDIALOG) {
         ConfigSheet* sheet = AttachPage(page, lParam);
-        LocalisePage(page, sheet, kIppAuthPageTable, kIppAuthPageTableCount, IDC_CHK_BASIC);
+        LocaliseSheetPage(page, sheet, kIppAuthPageTable, kIppAuthPageTableCount, IDC_CHK_BASIC);
         FillAuthPage(page, IppOf(sheet->port));
         return FALSE;
     }
@@ -288,13 +267,10 @@ INT_PTR CALLBACK IppAuthPageProc(HWND page, UINT message, WPARAM wParam, LPARAM 
     IppSettings* ipp = IppOfPage(page);
     if (!sheet || !ipp)
         return FALSE;
+    INT_PTR answer = SheetPageAnswer(page, sheet, message, IDC_CHK_BASIC);
+    if (answer >= 0)
+        return answer;
     switch (message) {
-    case PAGE_SHOW:
-        return PageAnswer(page, 0);
-    case PAGE_FOCUS:
-        if (!SheetTabHasFocus(sheet))
-            FocusField(page, IDC_CHK_BASIC);
-        return PageAnswer(page, 0);
     case PAGE_VALIDATE:
         CollectAuthPage(page, ipp);
         return PageAnswer(page, 1);

@@ -11,8 +11,6 @@
 #include "text/localise.h"
 #include "ui/config/config_sheet.h"
 
-extern const DialogDescriptor kIppSheetFrameTable[];
-extern const int kIppSheetFrameTableCount;
 extern const DialogDescriptor kIppGeneralPageTable[];
 extern const int kIppGeneralPageTableCount;
 extern const DialogDescriptor kIppAuthPageTable[];

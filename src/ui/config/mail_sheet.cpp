@@ -15,18 +15,8 @@
 #include "monitor/monitor.h"
 #include "resource.h"
 #include "sheets_ids.h"
-#include "ui/config/mail_sheet_pages.h"
 #include "ui/config/sheet_fields.h"
 #include "ui/page_common.h"
-
-const DialogDescriptor kMailSheetFrameTable[] = {
-    {0, nullptr, nullptr, 0, 0, 363, 352},
-    {IDOK, "BUTTON", "IDOK", 74, 293, 88, 21},
-    {IDCANCEL, "BUTTON", "IDCANCEL", 168, 293, 88, 21},
-    {IDC_SHEET_APPLY, "BUTTON", "IDAPPLY", 263, 293, 88, 21},
-    {IDC_SHEET_TAB, "TAB", nullptr, 7, 6, 343, 281},
-};
-const int kMailSheetFrameTableCount = sizeof kMailSheetFrameTable / sizeof kMailSheetFrameTable[0];
 
 const DialogDescriptor kMailAccountPageTable[] = {
     {0, nullptr, nullptr, 0, 0, 324, 243},
@@ -82,8 +72,6 @@ const int kMailAuthPageTableCount = sizeof kMailAuthPageTable / sizeof kMailAuth
 namespace {
 
 const char kDivideFileValue[] = "DIVIDEFILE";
-// Height of a check box that is a group's caption.
-const int kCaptionCheckHeight = 20;
 // The character sets of the mail, in CharCode order.
 const char* const kEncodings[] = {"7bit ASCII (US-ASCII)", "Japanese (ISO-2022-JP)", "Latin1 (ISO-8859-1)"};
 const int kEncodingCount = sizeof kEncodings / sizeof kEncodings[0];
@@ -304,26 +292,8 @@ INT_PTR OnAuthCommand(HWND page, ConfigSheet* sheet, int id, int code)
 
 } // namespace
 
-void LocaliseMailPage(HWND page, const ConfigSheet* sheet, const DialogDescriptor* table, int count, int checkBox)
-{
-    LocaliseDialog(page, sheet->font, table, count, LOCALISE_MOVE);
-    if (checkBox)
-        FitCaptionCheckBox(page, checkBox, kCaptionCheckHeight);
-}
-
-INT_PTR MailPageAnswer(HWND page, const ConfigSheet* sheet, UINT message, int focusId)
-{
-    if (message == PAGE_SHOW)
-        return PageAnswer(page, 0);
-    if (message != PAGE_FOCUS)
-        return -1;
-    if (!SheetTabHasFocus(sheet))
-        FocusField(page, focusId);
-    return PageAnswer(page, 0);
-}
-
 const SheetDefinition kMailSheet = {
-    IDD_MAIL_SHEET, PROTOCOL_EMAIL, kMailSheetFrameTable, kMailSheetFrameTableCount, kMailPages,
+    IDD_MAIL_SHEET, PROTOCOL_EMAIL, kSheetFrameTable, kSheetFrameTableCount, kMailPages,
     sizeof kMailPages / sizeof kMailPages[0], {12, 38}, LoadMailSheet, SaveMailSheet,
 };
 
@@ -339,7 +309,7 @@ INT_PTR CALLBACK MailAccountPageProc(HWND page, UINT message, WPARAM wParam, LPA
 {
     if (message == WM_INITDIALOG) {
         ConfigSheet* sheet = AttachPage(page, lParam);
-        LocaliseMailPage(page, sheet, kMailAccountPageTable, kMailAccountPageTableCount, 0);
+        LocaliseSheetPage(page, sheet, kMailAccountPageTable, kMailAccountPageTableCount, 0);
         FillAccountPage(page, EmailOf(sheet->port));
         return FALSE;
     }
@@ -347,7 +317,7 @@ INT_PTR CALLBACK MailAccountPageProc(HWND page, UINT message, WPARAM wParam, LPA
     EmailSettings* mail = sheet ? EmailOf(sheet->port) : nullptr;
     if (!mail)
         return FALSE;
-    INT_PTR answer = MailPageAnswer(page, sheet, message, IDC_EDT_SMTP);
+    INT_PTR answer = SheetPageAnswer(page, sheet, message, IDC_EDT_SMTP);
     if (answer >= 0)
         return answer;
     if (message == PAGE_VALIDATE)
@@ -361,14 +331,14 @@ INT_PTR CALLBACK MailBodyPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
 {
     if (message == WM_INITDIALOG) {
         ConfigSheet* sheet = AttachPage(page, lParam);
-        LocaliseMailPage(page, sheet, kMailBodyPageTable, kMailBodyPageTableCount, IDC_CHK_MAIL);
+        LocaliseSheetPage(page, sheet, kMailBodyPageTable, kMailBodyPageTableCount, IDC_CHK_MAIL);
         FillBodyPage(page, EmailOf(sheet->port));
         return FALSE;
     }
     ConfigSheet* sheet = SheetOfPage(page);
     if (!sheet || !EmailOf(sheet->port))
         return FALSE;
-    INT_PTR answer = MailPageAnswer(page, sheet, message, IDC_CHK_MAIL);
+    INT_PTR answer = SheetPageAnswer(page, sheet, message, IDC_CHK_MAIL);
     if (answer >= 0)
         return answer;
     if (message == PAGE_VALIDATE)
@@ -382,7 +352,7 @@ INT_PTR CALLBACK MailAuthPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
 {
     if (message == WM_INITDIALOG) {
         ConfigSheet* sheet = AttachPage(page, lParam);
-        LocaliseMailPage(page, sheet, kMailAuthPageTable, kMailAuthPageTableCount, IDC_CHK_AUTH);
+        LocaliseSheetPage(page, sheet, kMailAuthPageTable, kMailAuthPageTableCount, IDC_CHK_AUTH);
         FillAuthPage(page, EmailOf(sheet->port), static_cast<const MailSheetState*>(sheet->context));
         return FALSE;
     }
@@ -390,7 +360,7 @@ INT_PTR CALLBACK MailAuthPageProc(HWND page, UINT message, WPARAM wParam, LPARAM
     EmailSettings* mail = sheet ? EmailOf(sheet->port) : nullptr;
     if (!mail)
         return FALSE;
-    INT_PTR answer = MailPageAnswer(page, sheet, message, IDC_CHK_AUTH);
+    INT_PTR answer = SheetPageAnswer(page, sheet, message, IDC_CHK_AUTH);
     if (answer >= 0)
         return answer;
     if (message == PAGE_VALIDATE)

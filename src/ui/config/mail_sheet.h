@@ -13,8 +13,6 @@
 #include "text/localise.h"
 #include "ui/config/config_sheet.h"
 
-extern const DialogDescriptor kMailSheetFrameTable[];
-extern const int kMailSheetFrameTableCount;
 extern const DialogDescriptor kMailAccountPageTable[];
 extern const int kMailAccountPageTableCount;
 extern const DialogDescriptor kMailRecipientsPageTable[];

@@ -14,7 +14,6 @@
 #include "mail/mail_checks.h"
 #include "mailsheet_ids.h"
 #include "ui/config/mail_sheet.h"
-#include "ui/config/mail_sheet_pages.h"
 #include "ui/config/sheet_fields.h"
 #include "ui/page_common.h"
 
@@ -199,7 +198,7 @@ INT_PTR CALLBACK MailRecipientsPageProc(HWND page, UINT message, WPARAM wParam, 
 {
     if (message == WM_INITDIALOG) {
         ConfigSheet* sheet = AttachPage(page, lParam);
-        LocaliseMailPage(page, sheet, kMailRecipientsPageTable, kMailRecipientsPageTableCount, 0);
+        LocaliseSheetPage(page, sheet, kMailRecipientsPageTable, kMailRecipientsPageTableCount, 0);
         FitCaptionCheckBox(page, IDC_CHK_DIVIDE, kDivisionCaptionHeight);
         FillRecipientsPage(page, EmailOf(sheet->port), static_cast<const MailSheetState*>(sheet->context));
         return FALSE;
@@ -212,7 +211,7 @@ INT_PTR CALLBACK MailRecipientsPageProc(HWND page, UINT message, WPARAM wParam, 
         SendDlgItemMessageA(page, IDC_CMB_TO, CB_SETEDITSEL, 0, MAKELPARAM(0, -1));
         return PageAnswer(page, 0);
     }
-    INT_PTR answer = MailPageAnswer(page, sheet, message, IDC_CMB_TO);
+    INT_PTR answer = SheetPageAnswer(page, sheet, message, IDC_CMB_TO);
     if (answer >= 0)
         return answer;
     if (message == PAGE_VALIDATE)

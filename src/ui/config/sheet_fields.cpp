@@ -76,3 +76,21 @@ void InitNumberSpin(HWND dialog, int editId, int spinId, int chars, NumberRange 
     // The up-down writes its position into the field.
     SendMessageA(spin, UDM_SETPOS32, 0, static_cast<LPARAM>(position));
 }
+
+void LocaliseSheetPage(HWND page, const ConfigSheet* sheet, const DialogDescriptor* table, int count, int checkBox)
+{
+    LocaliseDialog(page, sheet->font, table, count, LOCALISE_MOVE);
+    if (checkBox)
+        FitCaptionCheckBox(page, checkBox, kCaptionCheckHeight);
+}
+
+INT_PTR SheetPageAnswer(HWND page, const ConfigSheet* sheet, UINT message, int focusId)
+{
+    if (message == PAGE_SHOW)
+        return PageAnswer(page, 0);
+    if (message != PAGE_FOCUS)
+        return -1;
+    if (!SheetTabHasFocus(sheet))
+        FocusField(page, focusId);
+    return PageAnswer(page, 0);
+}
